@@ -1,0 +1,3 @@
+#include "ToolDriver.h"
+
+int main(int argc, char* argv[]) { return RunTool(argc, argv); }
