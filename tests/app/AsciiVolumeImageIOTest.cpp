@@ -1,0 +1,81 @@
+#include "AsciiVolumeImageIO.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "TestFiles.h"
+#include "itkImage.h"
+#include "itkImageFileWriter.h"
+#include "itkVTKImageIO.h"
+
+namespace {
+
+using Volume = itk::Image<unsigned char, 3>;
+
+Volume::Pointer MakeVolume(unsigned long w, unsigned long h, unsigned long d, unsigned seed) {
+  auto volume = Volume::New();
+  Volume::RegionType region;
+  region.SetSize({{w, h, d}});
+  volume->SetRegions(region);
+  volume->Allocate();
+  std::mt19937 random(seed);
+  unsigned char* voxels = volume->GetBufferPointer();
+  for (size_t i = 0; i < region.GetNumberOfPixels(); ++i) voxels[i] = random() % 256;
+  return volume;
+}
+
+void WriteVolume(const Volume* volume, itk::ImageIOBase* io, const std::string& path) {
+  io->SetFileTypeToASCII();
+  auto writer = itk::ImageFileWriter<Volume>::New();
+  writer->SetInput(volume);
+  writer->SetImageIO(io);
+  writer->SetFileName(path);
+  writer->Update();
+}
+
+TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
+  struct Size {
+    unsigned long w, h, d;
+  };
+  // Lines of six values, partial last lines, and a body larger than one write block.
+  const Size sizes[] = {{1, 1, 1}, {5, 1, 1}, {6, 1, 1}, {7, 1, 1}, {12, 1, 1},
+                        {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
+  TempFolder folder;
+  unsigned seed = 1;
+  for (const Size& s : sizes) {
+    const Volume::Pointer volume = MakeVolume(s.w, s.h, s.d, seed++);
+    WriteVolume(volume, itk::VTKImageIO::New(), folder.Path("stock.vtk"));
+    WriteVolume(volume, AsciiVolumeImageIO::New(), folder.Path("ours.vtk"));
+    const std::string stock = ReadFile(folder.Path("stock.vtk"));
+    ASSERT_FALSE(stock.empty());
+    EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk")))
+        << s.w << " x " << s.h << " x " << s.d;
+  }
+}
+
+TEST(AsciiVolumeImageIO, OutputFailureNamesTheCause) {
+  TempFolder folder;
+  struct Case {
+    std::string path;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"/dev/full", "no space left on device"},
+      {folder.Path("missing/out.vtk"), "no such file or directory"},
+      {folder.Path(""), "is a directory"},
+  };
+  const Volume::Pointer volume = MakeVolume(20, 20, 3, 7);
+  for (const Case& c : cases) {
+    try {
+      WriteVolume(volume, AsciiVolumeImageIO::New(), c.path);
+      ADD_FAILURE() << c.path << " was written";
+    } catch (const OutputFileError& error) {
+      EXPECT_STREQ(error.what(), c.cause) << c.path;
+    }
+  }
+  EXPECT_TRUE(folder.List().empty());
+}
+
+}  // namespace

@@ -1,0 +1,319 @@
+// Runs the built executable on images the tests write, and checks its exit status, its exact
+// standard output and error, and the volume file byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "PlainPipeline.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+#include "ToolRun.h"
+#include "itkMetaImageIO.h"
+#include "itkNrrdImageIO.h"
+#include "itkPNGImageIO.h"
+#include "itkTIFFImageIO.h"
+
+namespace {
+
+const std::string kUsage =
+    "\n"
+    "Usage: slice2vol options\n"
+    "\n"
+    " -h  --help  \t\tPrints this help \n"
+    " -r  --region  \tROI as \"x y sx sy\" \n"
+    " -d  --depth  \tnumber of slices to replicate in 2D \n"
+    "     --input2d  \tsingle input file \n"
+    "     --input3d  \ttext file with the list of 2D slices \n"
+    "\n"
+    "\n";
+
+const std::string kNoRegion = "no argument --region provided\n";
+const std::string kDefaultDepth = "using default tile depth = 10\n";
+
+std::string Shown(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& a : arguments) text += "[" + a + "]";
+  return text;
+}
+
+// The voxel values after the header, in file order.
+std::vector<int> Voxels(const std::string& volume) {
+  const std::string marker = "LOOKUP_TABLE default\n";
+  std::istringstream body(volume.substr(volume.find(marker) + marker.size()));
+  std::vector<int> values;
+  for (int value; body >> value;) values.push_back(value);
+  return values;
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    images = new TempFolder;
+    using U8 = std::uint8_t;
+    using U16 = std::uint16_t;
+    WriteTestImage<U8>(Image("gray8.png"), 37, 23,
+                       [](unsigned x, unsigned y) { return U8((x * 7 + y * 13) % 256); },
+                       itk::PNGImageIO::New());
+    WriteTestImage<U8>(Image("square100.png"), 100, 100,
+                       [](unsigned x, unsigned y) { return U8((x * x + 3 * y) % 251); },
+                       itk::PNGImageIO::New());
+    WriteTestImage<U16>(Image("gray16.png"), 40, 30,
+                        [](unsigned x, unsigned y) { return U16((x * 613 + y * 97) % 30001); },
+                        itk::PNGImageIO::New());
+    WriteTestImage<RgbPixel>(
+        Image("rgb.png"), 33, 17,
+        [](unsigned x, unsigned y) {
+          RgbPixel p;
+          p.Set(U8(x * 7), U8(y * 15), U8((x * y) % 256));
+          return p;
+        },
+        itk::PNGImageIO::New());
+    WriteTestImage<U8>(Image("gray8.tif"), 29, 31,
+                       [](unsigned x, unsigned y) { return U8((x * 11) ^ (y * 5)); },
+                       itk::TIFFImageIO::New());
+    WriteTestImage<std::int16_t>(
+        Image("signed.mha"), 25, 20,
+        [](unsigned x, unsigned y) { return std::int16_t(int(x) * 100 - int(y) * 150); },
+        itk::MetaImageIO::New());
+    WriteTestImage<U16>(Image("gray16.nrrd"), 31, 19,
+                        [](unsigned x, unsigned y) { return U16(x * 1000 + y * 7); },
+                        itk::NrrdImageIO::New());
+    // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values.
+    WriteTestImage<U16>(Image("ramp.png"), 100, 10,
+                        [](unsigned x, unsigned y) { return U16(x + 100 * y); },
+                        itk::PNGImageIO::New());
+    // Two grey levels, so any threshold between them gives the same known slice.
+    WriteTestImage<U8>(Image("twolevel.png"), 9, 4,
+                       [](unsigned x, unsigned y) { return U8((x + y) % 3 == 0 ? 220 : 20); },
+                       itk::PNGImageIO::New());
+    WriteFile(Image("text.png"), "This is not an image.\n");
+    WriteFile(Image("empty.png"), "");
+  }
+  static void TearDownTestSuite() { delete images; }
+
+  static std::string Image(const std::string& name) { return images->Path(name); }
+
+  static TempFolder* images;
+  TempFolder output;
+};
+
+TempFolder* EndToEnd::images = nullptr;
+
+TEST_F(EndToEnd, UsageTextForNoArgumentOrHelp) {
+  const std::vector<std::vector<std::string>> commandLines = {
+      {},
+      {"-h"},
+      {"--help"},
+      {"--help=no"},
+      {"-xh"},
+      {"--region", "bad", "-h"},
+      {"-h", "--depth", "abc"},
+      {"--output", "x.vtk", "--help"},
+  };
+  for (const auto& arguments : commandLines) {
+    const ToolResult result = RunTool(arguments);
+    EXPECT_EQ(result.status, 0) << Shown(arguments);
+    EXPECT_EQ(result.out, kUsage) << Shown(arguments);
+    EXPECT_EQ(result.err, "") << Shown(arguments);
+  }
+}
+
+TEST_F(EndToEnd, CommandLineErrors) {
+  const std::string inputRequired = "option --input2d is required\n";
+  const std::string fourNumbers = "', must be a string of four numbers\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"foo"}, kNoRegion + kDefaultDepth + inputRequired},
+      {{"--input3d", "list.txt", "--output", "o.vtk"}, kNoRegion + kDefaultDepth + inputRequired},
+      {{"--region"}, kNoRegion + kDefaultDepth + inputRequired},
+      {{"-r", "1 2 3"}, "invalid region argument '1 2 3" + fourNumbers},
+      {{"-r", "1 2 3 4 5"}, "invalid region argument '1 2 3 4 5" + fourNumbers},
+      {{"-r", "1,2,3,4"}, "invalid region argument '1,2,3,4" + fourNumbers},
+      {{"-r", ""}, "invalid region argument '" + fourNumbers},
+      {{"-r", "1\t2 3 4"}, "invalid region argument '1\t2 3 4" + fourNumbers},
+      {{"--region", "--depth", "5"}, "invalid region argument '--depth" + fourNumbers},
+      {{"-r", "1 2 -3 4"}, "Invalid positive argument: -3\n"},
+      {{"-r", "  1 2  3 4 "},
+       "argument --region accepted = '  1 2  3 4 '\n" + kDefaultDepth + inputRequired},
+      {{"-d", "12abc"}, kNoRegion + "Invalid positive argument: 12abc\n"},
+      {{"-r", "1 2 3 4", "-d", "-1"},
+       "argument --region accepted = '1 2 3 4'\nInvalid positive argument: -1\n"},
+      {{"--depth=0x10"}, kNoRegion + "Invalid positive argument: 0x10\n"},
+      {{"-d", "5 "}, kNoRegion + "Invalid positive argument: 5 \n"},
+      {{"-d", "+"}, kNoRegion + "Invalid positive argument: +\n"},
+      {{"-d", "3000000000"},
+       kNoRegion + "using provided tile depth = 2147483647\n" + inputRequired},
+      {{"-d", ""}, kNoRegion + "using provided tile depth = 0\n" + inputRequired},
+      {{"-d", " 7"}, kNoRegion + "using provided tile depth = 7\n" + inputRequired},
+      {{"--output", "o.vtk"}, kNoRegion + kDefaultDepth + inputRequired},
+      {{"--input2d", "in.png"}, kNoRegion + kDefaultDepth + "option --output is required\n"},
+      {{"--input2d", "in.png", "--output"},
+       kNoRegion + kDefaultDepth + "option --output is required\n"},
+  };
+  for (const Case& c : cases) {
+    const ToolResult result = RunTool(c.arguments);
+    EXPECT_EQ(result.status, 1) << Shown(c.arguments);
+    EXPECT_EQ(result.out, c.out) << Shown(c.arguments);
+    EXPECT_EQ(result.err, "") << Shown(c.arguments);
+  }
+}
+
+TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
+  struct Case {
+    const char* image;
+    std::vector<std::string> options;
+    const char* outputName;
+    std::string out;
+    PlainRequest reference;
+  };
+  auto plain = [](bool region, std::int64_t x, std::int64_t y, std::uint64_t sx,
+                  std::uint64_t sy, unsigned depth) {
+    PlainRequest r;
+    r.regionGiven = region;
+    r.index[0] = x;
+    r.index[1] = y;
+    r.size[0] = sx;
+    r.size[1] = sy;
+    r.depth = depth;
+    return r;
+  };
+  const Case cases[] = {
+      {"gray8.png", {}, "out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n",
+       plain(false, 0, 0, 0, 0, 10)},
+      {"gray8.png", {"-d", "1"}, "out.vtk",
+       kNoRegion + "using provided tile depth = 1\n[37, 23]\n", plain(false, 0, 0, 0, 0, 1)},
+      {"square100.png", {"-r", "10 20 30 40"}, "out.vtk",
+       "argument --region accepted = '10 20 30 40'\n" + kDefaultDepth + "[100, 100]\n",
+       plain(true, 10, 20, 30, 40, 10)},
+      {"square100.png", {"--region=0 99 100 1", "-d3"}, "out.png",
+       "argument --region accepted = '0 99 100 1'\nusing provided tile depth = 3\n[100, 100]\n",
+       plain(true, 0, 99, 100, 1, 3)},
+      {"gray16.png", {}, "volume", kNoRegion + kDefaultDepth + "[40, 30]\n",
+       plain(false, 0, 0, 0, 0, 10)},
+      {"rgb.png", {"-d", "2"}, "out.vtk",
+       kNoRegion + "using provided tile depth = 2\n[33, 17]\n", plain(false, 0, 0, 0, 0, 2)},
+      {"gray8.tif", {}, "out.nii", kNoRegion + kDefaultDepth + "[29, 31]\n",
+       plain(false, 0, 0, 0, 0, 10)},
+      {"signed.mha", {"-r", "3 4 5 6"}, "out.vtk",
+       "argument --region accepted = '3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
+       plain(true, 3, 4, 5, 6, 10)},
+      {"gray16.nrrd", {"-d", "4"}, "out.vtk",
+       kNoRegion + "using provided tile depth = 4\n[31, 19]\n", plain(false, 0, 0, 0, 0, 4)},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"--input2d", Image(c.image), "--output",
+                                          output.Path(c.outputName)};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ToolResult result = RunTool(arguments);
+    EXPECT_EQ(result.status, 0) << Shown(arguments);
+    EXPECT_EQ(result.out, c.out) << Shown(arguments);
+    EXPECT_EQ(result.err, "") << Shown(arguments);
+
+    PlainRequest reference = c.reference;
+    reference.input = Image(c.image);
+    reference.output = output.Path("reference");
+    WritePlainVolume(reference);
+    const std::string expected = ReadFile(reference.output);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(ReadFile(output.Path(c.outputName)) == expected) << Shown(arguments);
+  }
+}
+
+TEST_F(EndToEnd, DarkPixelsBecomeZeroAndEveryLayerIsTheSlice) {
+  const ToolResult result =
+      RunTool({"--input2d", Image("twolevel.png"), "--output", output.Path("out.vtk"), "-d", "3"});
+  ASSERT_EQ(result.status, 0);
+  const std::string volume = ReadFile(output.Path("out.vtk"));
+  EXPECT_NE(volume.find("\nDIMENSIONS 9 4 3 \n"), std::string::npos);
+  EXPECT_NE(volume.find("\nSCALARS scalars unsigned_char 1\n"), std::string::npos);
+  std::vector<int> expected;
+  for (int layer = 0; layer < 3; ++layer) {
+    for (unsigned y = 0; y < 4; ++y) {
+      for (unsigned x = 0; x < 9; ++x) expected.push_back((x + y) % 3 == 0 ? 255 : 0);
+    }
+  }
+  EXPECT_EQ(Voxels(volume), expected);
+}
+
+TEST_F(EndToEnd, OtsuThresholdIsTheMidpointOfItsBin) {
+  const ToolResult result =
+      RunTool({"--input2d", Image("ramp.png"), "--output", output.Path("out.vtk"), "-d", "1"});
+  ASSERT_EQ(result.status, 0);
+  PlainRequest reference;
+  reference.input = Image("ramp.png");
+  reference.depth = 1;
+  reference.output = output.Path("midpoint.vtk");
+  WritePlainVolume(reference);
+  reference.binMidpoint = false;
+  reference.output = output.Path("upper-edge.vtk");
+  WritePlainVolume(reference);
+
+  const std::string volume = ReadFile(output.Path("out.vtk"));
+  EXPECT_TRUE(volume == ReadFile(output.Path("midpoint.vtk")));
+  EXPECT_FALSE(volume == ReadFile(output.Path("upper-edge.vtk")));
+}
+
+TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
+  const std::string regionLine = "argument --region accepted = '";
+  struct Case {
+    std::string input;
+    std::vector<std::string> options;
+    std::string outputPath;  // relative to the output folder unless absolute
+    std::string out;
+    std::string err;
+  };
+  const std::string none = output.Path("none");
+  const Case cases[] = {
+      {Image("missing.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+       "Error: cannot read image '" + Image("missing.png") + "': no such file or directory\n"},
+      {Image("text.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+       "Error: cannot read image '" + Image("text.png") +
+           "': no supported image format recognises it\n"},
+      {Image("empty.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+       "Error: cannot read image '" + Image("empty.png") + "': the file is empty\n"},
+      {Image("square100.png"), {"-r", "90 90 20 20"}, "out.vtk",
+       regionLine + "90 90 20 20'\n" + kDefaultDepth + "[100, 100]\n",
+       "Error: region '90 90 20 20' is not inside the image of size [100, 100]\n"},
+      {Image("square100.png"), {"-r", "100 0 1 1"}, "out.vtk",
+       regionLine + "100 0 1 1'\n" + kDefaultDepth + "[100, 100]\n",
+       "Error: region '100 0 1 1' is not inside the image of size [100, 100]\n"},
+      {Image("square100.png"), {"-r", "2147483647 0 2147483647 1"}, "out.vtk",
+       regionLine + "2147483647 0 2147483647 1'\n" + kDefaultDepth + "[100, 100]\n",
+       "Error: region '2147483647 0 2147483647 1' is not inside the image of size [100, 100]\n"},
+      {Image("square100.png"), {"-r", "0 0 0 5"}, "out.vtk",
+       regionLine + "0 0 0 5'\n" + kDefaultDepth + "[100, 100]\n",
+       "Error: region '0 0 0 5' is empty: its width and height must be at least 1\n"},
+      {Image("square100.png"), {"-r", "3 3 5 0"}, "out.vtk",
+       regionLine + "3 3 5 0'\n" + kDefaultDepth + "[100, 100]\n",
+       "Error: region '3 3 5 0' is empty: its width and height must be at least 1\n"},
+      {Image("gray8.png"), {"-d", "0"}, "out.vtk",
+       kNoRegion + "using provided tile depth = 0\n[37, 23]\n",
+       "Error: cannot make a volume of tile depth 0: the depth must be at least 1\n"},
+      {Image("gray8.png"), {}, none + "/out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n",
+       "Error: cannot write volume '" + none + "/out.vtk': no such file or directory\n"},
+      {Image("gray8.png"), {}, output.Path(""), kNoRegion + kDefaultDepth + "[37, 23]\n",
+       "Error: cannot write volume '" + output.Path("") + "': is a directory\n"},
+      {Image("gray8.png"), {}, "/dev/full", kNoRegion + kDefaultDepth + "[37, 23]\n",
+       "Error: cannot write volume '/dev/full': no space left on device\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string outputPath =
+        c.outputPath[0] == '/' ? c.outputPath : output.Path(c.outputPath);
+    std::vector<std::string> arguments = {"--input2d", c.input, "--output", outputPath};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ToolResult result = RunTool(arguments);
+    EXPECT_EQ(result.status, 2) << Shown(arguments);
+    EXPECT_EQ(result.out, c.out) << Shown(arguments);
+    EXPECT_EQ(result.err, c.err) << Shown(arguments);
+    EXPECT_TRUE(output.List().empty()) << Shown(arguments);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+#ifndef SLICE2VOL_TESTS_TESTFILES_H
+#define SLICE2VOL_TESTS_TESTFILES_H
+
+#include <string>
+#include <vector>
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  /// The names in the folder, sorted.
+  std::vector<std::string> List() const;
+
+ private:
+  std::string path_;
+};
+
+/// The whole file; an empty text if it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+bool FileExists(const std::string& path);
+
+#endif
