@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing, for building (default) or also for testing
+# ("--with-tests"). Sourced by demo.sh and test.sh; safe to run again.
+set -euo pipefail
+
+packages=(cmake make g++ libinsighttoolkit5-dev)
+if [[ "${1:-}" == "--with-tests" ]]; then
+  packages+=(libgtest-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Install them first: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+apt-get update -q
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
