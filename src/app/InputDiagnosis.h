@@ -3,9 +3,13 @@
 
 #include <string>
 
-/// Says in plain words why an input image could not be read, from checks of the file itself
-/// (exists, is a regular readable file, is not empty, some registered image format claims it).
-/// Called only after ITK has failed to read the file.
+/// Why the input cannot be an image file at all, in plain words: it is missing, not a regular
+/// file, unreadable or empty. Empty when none of these holds. Cheap enough to ask before ITK
+/// opens the file, which spares the user the image libraries' own noise about folders.
+std::string FindInputFileProblem(const char* path);
+
+/// Why ITK could not read the input: the file problem above, or that no registered image format
+/// recognises the file, or that the recognised format could not be decoded.
 std::string DescribeUnreadableInput(const char* path);
 
 #endif

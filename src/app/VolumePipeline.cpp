@@ -67,9 +67,15 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   threshold->SetOutsideValue(255);
   threshold->SetInput(reader->GetOutput());
   threshold->SetNumberOfHistogramBins(100);
+  const std::string inputProblem = FindInputFileProblem(inputPath);
+  if (!inputProblem.empty()) {
+    throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " + inputProblem);
+  }
   try {
     threshold->Update();
-  } catch (const itk::ExceptionObject&) {
+  } catch (const std::bad_alloc&) {
+    throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
+  } catch (const std::exception&) {
     throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " +
                           DescribeUnreadableInput(inputPath));
   }
@@ -93,7 +99,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     regionFilter->SetInput(threshold->GetOutput());
     try {
       regionFilter->Update();
-    } catch (const itk::ExceptionObject&) {
+    } catch (const std::exception&) {
       throw PipelineFailure(DescribeRegion(regionIndex, regionSize) +
                             " is not inside the image of size [" + std::to_string(imageSize[0]) +
                             ", " + std::to_string(imageSize[1]) + "]");
@@ -126,7 +132,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     throw PipelineFailure("not enough memory for a volume of " +
                           DescribeVolume(slice->GetLargestPossibleRegion().GetSize(), tileDepth) +
                           " voxels");
-  } catch (const itk::ExceptionObject&) {
+  } catch (const std::exception&) {
     if (tileDepth == 0) {
       throw PipelineFailure("cannot make a volume of tile depth 0: the depth must be at least 1");
     }

@@ -276,6 +276,10 @@ TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
       {Image("text.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + Image("text.png") +
            "': no supported image format recognises it\n"},
+      {images->Path(""), {}, "out.vtk", kNoRegion + kDefaultDepth,
+       "Error: cannot read image '" + images->Path("") + "': it is a folder, not an image file\n"},
+      {"/dev/null", {}, "out.vtk", kNoRegion + kDefaultDepth,
+       "Error: cannot read image '/dev/null': it is not a regular file\n"},
       {Image("empty.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + Image("empty.png") + "': the file is empty\n"},
       {Image("square100.png"), {"-r", "90 90 20 20"}, "out.vtk",
