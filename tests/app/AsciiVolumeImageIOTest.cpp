@@ -55,27 +55,4 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
   }
 }
 
-TEST(AsciiVolumeImageIO, OutputFailureNamesTheCause) {
-  TempFolder folder;
-  struct Case {
-    std::string path;
-    const char* cause;
-  };
-  const Case cases[] = {
-      {"/dev/full", "no space left on device"},
-      {folder.Path("missing/out.vtk"), "no such file or directory"},
-      {folder.Path(""), "is a directory"},
-  };
-  const Volume::Pointer volume = MakeVolume(20, 20, 3, 7);
-  for (const Case& c : cases) {
-    try {
-      WriteVolume(volume, AsciiVolumeImageIO::New(), c.path);
-      ADD_FAILURE() << c.path << " was written";
-    } catch (const OutputFileError& error) {
-      EXPECT_STREQ(error.what(), c.cause) << c.path;
-    }
-  }
-  EXPECT_TRUE(folder.List().empty());
-}
-
 }  // namespace

@@ -13,7 +13,6 @@
 #include "TestImages.h"
 #include "ToolRun.h"
 #include "itkMetaImageIO.h"
-#include "itkNrrdImageIO.h"
 #include "itkPNGImageIO.h"
 #include "itkTIFFImageIO.h"
 
@@ -55,41 +54,30 @@ class EndToEnd : public testing::Test {
     images = new TempFolder;
     using U8 = std::uint8_t;
     using U16 = std::uint16_t;
+    auto png = [] { return itk::PNGImageIO::New(); };
     WriteTestImage<U8>(Image("gray8.png"), 37, 23,
-                       [](unsigned x, unsigned y) { return U8((x * 7 + y * 13) % 256); },
-                       itk::PNGImageIO::New());
+                       [](unsigned x, unsigned y) { return (x * 7 + y * 13) % 256; }, png());
     WriteTestImage<U8>(Image("square100.png"), 100, 100,
-                       [](unsigned x, unsigned y) { return U8((x * x + 3 * y) % 251); },
-                       itk::PNGImageIO::New());
+                       [](unsigned x, unsigned y) { return (x * x + 3 * y) % 251; }, png());
     WriteTestImage<U16>(Image("gray16.png"), 40, 30,
-                        [](unsigned x, unsigned y) { return U16((x * 613 + y * 97) % 30001); },
-                        itk::PNGImageIO::New());
-    WriteTestImage<RgbPixel>(
-        Image("rgb.png"), 33, 17,
-        [](unsigned x, unsigned y) {
-          RgbPixel p;
-          p.Set(U8(x * 7), U8(y * 15), U8((x * y) % 256));
-          return p;
-        },
-        itk::PNGImageIO::New());
+                        [](unsigned x, unsigned y) { return (x * 613 + y * 97) % 30001; }, png());
+    WriteTestImage<itk::RGBPixel<U8>>(Image("rgb.png"), 33, 17, [](unsigned x, unsigned y) {
+      itk::RGBPixel<U8> p;
+      p.Set(U8(x * 7), U8(y * 15), U8(x * y));
+      return p;
+    }, png());
     WriteTestImage<U8>(Image("gray8.tif"), 29, 31,
-                       [](unsigned x, unsigned y) { return U8((x * 11) ^ (y * 5)); },
+                       [](unsigned x, unsigned y) { return (x * 11) ^ (y * 5); },
                        itk::TIFFImageIO::New());
-    WriteTestImage<std::int16_t>(
-        Image("signed.mha"), 25, 20,
-        [](unsigned x, unsigned y) { return std::int16_t(int(x) * 100 - int(y) * 150); },
-        itk::MetaImageIO::New());
-    WriteTestImage<U16>(Image("gray16.nrrd"), 31, 19,
-                        [](unsigned x, unsigned y) { return U16(x * 1000 + y * 7); },
-                        itk::NrrdImageIO::New());
+    WriteTestImage<std::int16_t>(Image("signed.mha"), 25, 20,
+                                 [](int x, int y) { return x * 100 - y * 150; },
+                                 itk::MetaImageIO::New());
     // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values.
     WriteTestImage<U16>(Image("ramp.png"), 100, 10,
-                        [](unsigned x, unsigned y) { return U16(x + 100 * y); },
-                        itk::PNGImageIO::New());
+                        [](unsigned x, unsigned y) { return x + 100 * y; }, png());
     // Two grey levels, so any threshold between them gives the same known slice.
     WriteTestImage<U8>(Image("twolevel.png"), 9, 4,
-                       [](unsigned x, unsigned y) { return U8((x + y) % 3 == 0 ? 220 : 20); },
-                       itk::PNGImageIO::New());
+                       [](unsigned x, unsigned y) { return (x + y) % 3 == 0 ? 220 : 20; }, png());
     WriteFile(Image("text.png"), "This is not an image.\n");
     WriteFile(Image("empty.png"), "");
   }
@@ -139,19 +127,18 @@ TEST_F(EndToEnd, CommandLineErrors) {
       {{"-r", ""}, "invalid region argument '" + fourNumbers},
       {{"-r", "1\t2 3 4"}, "invalid region argument '1\t2 3 4" + fourNumbers},
       {{"--region", "--depth", "5"}, "invalid region argument '--depth" + fourNumbers},
+      {{"-r", "1 2 3 x 5"}, "invalid region argument '1 2 3 x 5" + fourNumbers},
       {{"-r", "1 2 -3 4"}, "Invalid positive argument: -3\n"},
+      {{"-r", "a 2 3 4"}, "Invalid positive argument: a\n"},
+      {{"-r", "1 2 3 4x", "-d", "x"}, "Invalid positive argument: 4x\n"},
       {{"-r", "  1 2  3 4 "},
        "argument --region accepted = '  1 2  3 4 '\n" + kDefaultDepth + inputRequired},
       {{"-d", "12abc"}, kNoRegion + "Invalid positive argument: 12abc\n"},
       {{"-r", "1 2 3 4", "-d", "-1"},
        "argument --region accepted = '1 2 3 4'\nInvalid positive argument: -1\n"},
-      {{"--depth=0x10"}, kNoRegion + "Invalid positive argument: 0x10\n"},
-      {{"-d", "5 "}, kNoRegion + "Invalid positive argument: 5 \n"},
-      {{"-d", "+"}, kNoRegion + "Invalid positive argument: +\n"},
       {{"-d", "3000000000"},
        kNoRegion + "using provided tile depth = 2147483647\n" + inputRequired},
       {{"-d", ""}, kNoRegion + "using provided tile depth = 0\n" + inputRequired},
-      {{"-d", " 7"}, kNoRegion + "using provided tile depth = 7\n" + inputRequired},
       {{"--output", "o.vtk"}, kNoRegion + kDefaultDepth + inputRequired},
       {{"--input2d", "in.png"}, kNoRegion + kDefaultDepth + "option --output is required\n"},
       {{"--input2d", "in.png", "--output"},
@@ -204,8 +191,6 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
       {"signed.mha", {"-r", "3 4 5 6"}, "out.vtk",
        "argument --region accepted = '3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
        plain(true, 3, 4, 5, 6, 10)},
-      {"gray16.nrrd", {"-d", "4"}, "out.vtk",
-       kNoRegion + "using provided tile depth = 4\n[31, 19]\n", plain(false, 0, 0, 0, 0, 4)},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"--input2d", Image(c.image), "--output",
@@ -316,7 +301,7 @@ TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
     EXPECT_EQ(result.status, 2) << Shown(arguments);
     EXPECT_EQ(result.out, c.out) << Shown(arguments);
     EXPECT_EQ(result.err, c.err) << Shown(arguments);
-    EXPECT_TRUE(output.List().empty()) << Shown(arguments);
+    EXPECT_TRUE(output.IsEmpty()) << Shown(arguments);
   }
 }
 

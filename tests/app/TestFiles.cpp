@@ -1,8 +1,5 @@
 #include "TestFiles.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,14 +17,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::string> TempFolder::List() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+bool TempFolder::IsEmpty() const { return std::filesystem::is_empty(path_); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -37,11 +27,5 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream file(path, std::ios::binary);
-  file << contents;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat status {};
-  return lstat(path.c_str(), &status) == 0;
+  std::ofstream(path, std::ios::binary) << contents;
 }

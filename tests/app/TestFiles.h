@@ -9,12 +9,8 @@ class TempFolder {
  public:
   TempFolder();
   ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
   std::string Path(const std::string& name) const { return path_ + "/" + name; }
-  /// The names in the folder, sorted.
-  std::vector<std::string> List() const;
+  bool IsEmpty() const;
 
  private:
   std::string path_;
@@ -23,6 +19,5 @@ class TempFolder {
 /// The whole file; an empty text if it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
-bool FileExists(const std::string& path);
 
 #endif

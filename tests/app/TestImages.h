@@ -1,17 +1,30 @@
 #ifndef SLICE2VOL_TESTS_TESTIMAGES_H
 #define SLICE2VOL_TESTS_TESTIMAGES_H
 
-#include <functional>
 #include <string>
 
-#include "itkImageIOBase.h"
-#include "itkRGBPixel.h"
+#include "itkImage.h"
+#include "itkImageFileWriter.h"
+#include "itkImageRegionIteratorWithIndex.h"
 
 /// Writes a width x height image whose pixel (x, y) is value(x, y), through the given image IO.
-template <typename Pixel>
-void WriteTestImage(const std::string& path, unsigned width, unsigned height,
-                    const std::function<Pixel(unsigned, unsigned)>& value, itk::ImageIOBase* io);
-
-using RgbPixel = itk::RGBPixel<unsigned char>;
+template <typename Pixel, typename ValueOf>
+void WriteTestImage(const std::string& path, unsigned width, unsigned height, ValueOf value,
+                    itk::ImageIOBase* io) {
+  using Image = itk::Image<Pixel, 2>;
+  auto image = Image::New();
+  const typename Image::SizeType size = {{width, height}};
+  image->SetRegions(size);
+  image->Allocate();
+  for (itk::ImageRegionIteratorWithIndex<Image> it(image, image->GetBufferedRegion());
+       !it.IsAtEnd(); ++it) {
+    it.Set(value(it.GetIndex()[0], it.GetIndex()[1]));
+  }
+  auto writer = itk::ImageFileWriter<Image>::New();
+  writer->SetInput(image);
+  writer->SetImageIO(io);
+  writer->SetFileName(path);
+  writer->Update();
+}
 
 #endif

@@ -1,10 +1,10 @@
-#include <sys/wait.h>
+// Each case runs in a death test's child process, whose allocations are made to fail; the
+// child's standard output is sent to its standard error, where the death test reads it.
+
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 
 #include "FailingAllocator.h"
@@ -12,103 +12,72 @@
 
 namespace {
 
-struct ChildResult {
-  int status;
-  std::string output;
-};
+const char* const kOutOfMemory = "^\nOPTIONS ERROR : Failed allocating memory\nExiting\\.\n$";
 
-// Runs body in a child process and returns its exit status and everything it wrote to stdout.
-ChildResult RunInChild(const std::function<void()>& body) {
-  int channel[2];
-  if (pipe(channel) != 0) return {-1, "pipe failed"};
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(channel[1], STDOUT_FILENO);
-    close(channel[0]);
-    close(channel[1]);
-    body();
-    _exit(99);  // the body was expected to end the process
-  }
-  close(channel[1]);
-  std::string output;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(channel[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
-  close(channel[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), output};
+std::string GrowthFailure(const std::string& whileAdding) {
+  return "^\nOPTIONS ERROR : Failed allocating extra memory \n" + whileAdding +
+         "\nExiting\\.\n\n$";
 }
 
-const char* const kGrowthHead = "\nOPTIONS ERROR : Failed allocating extra memory \n";
+void ToStderr() { dup2(STDERR_FILENO, STDOUT_FILENO); }
 
 TEST(OptionParserMemory, ConstructionFailureEndsWithStatusOne) {
-  const ChildResult result = RunInChild([] {
-    FailAllocations(0);
-    OptionParser parser;
-  });
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.output, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        FailAllocations(0);
+        OptionParser parser;
+      },
+      testing::ExitedWithCode(1), kOutOfMemory);
 }
 
 TEST(OptionParserMemory, GrowthFailureNamesWhatWasBeingAdded) {
-  struct Case {
-    const char* what;
-    std::function<void()> body;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"long name",
-       [] {
-         OptionParser parser;
-         const char* names[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
-         for (const char* name : names) parser.DeclareValueOption(name);
-         FailAllocations(0);
-         parser.DeclareValueOption("eleventh");
-       },
-       "While adding the option : \"eleventh\"\nExiting.\n\n"},
-      {"character",
-       [] {
-         OptionParser parser;
-         static const std::string names = "ABCDEFGHIJKLMNOPQRSTUVWXY";
-         static std::string storage[25];
-         for (int i = 0; i < 25; ++i) storage[i] = names.substr(i, 1);
-         for (int i = 0; i < 15; ++i) parser.DeclareValueOption(storage[i].c_str());
-         for (int i = 15; i < 25; ++i) parser.DeclareFlag(storage[i].c_str(), 'a' + (i - 15));
-         FailAllocations(0);
-         parser.DeclareFlag("last", 'k');
-       },
-       "While adding the option: \"k\"\nExiting.\n\n"},
-      {"usage line",
-       [] {
-         OptionParser parser;
-         parser.AddUsageLine("one");
-         parser.AddUsageLine("two");
-         parser.AddUsageLine("three");
-         FailAllocations(0);
-         parser.AddUsageLine("fourth line");
-       },
-       "While adding the usage/help  : \"fourth line\"\nExiting.\n\n"},
-  };
-  for (const Case& c : cases) {
-    const ChildResult result = RunInChild(c.body);
-    EXPECT_EQ(result.status, 1) << c.what;
-    EXPECT_EQ(result.output, std::string(kGrowthHead) + c.expected) << c.what;
-  }
+  static const char* const names[] = {"a", "b", "c", "d", "e", "f", "g", "h",
+                                      "i", "j", "k", "l", "m", "n", "o"};
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        OptionParser parser;
+        for (int i = 0; i < 10; ++i) parser.DeclareValueOption(names[i]);
+        FailAllocations(0);
+        parser.DeclareValueOption("eleventh");
+      },
+      testing::ExitedWithCode(1), GrowthFailure("While adding the option : \"eleventh\""));
+  // Fifteen long names leave the long-name tables room, so the eleventh character grows only
+  // the character tables.
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        OptionParser parser;
+        for (int i = 0; i < 5; ++i) parser.DeclareValueOption(names[i]);
+        for (int i = 5; i < 15; ++i) parser.DeclareFlag(names[i], names[i][0]);
+        FailAllocations(0);
+        parser.DeclareFlag("last", 'z');
+      },
+      testing::ExitedWithCode(1), GrowthFailure("While adding the option: \"z\""));
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        OptionParser parser;
+        for (int i = 0; i < 3; ++i) parser.AddUsageLine(names[i]);
+        FailAllocations(0);
+        parser.AddUsageLine("fourth line");
+      },
+      testing::ExitedWithCode(1), GrowthFailure("While adding the usage/help  : \"fourth line\""));
 }
 
 TEST(OptionParserMemory, ValueCopyFailureEndsWithStatusOne) {
-  const ChildResult result = RunInChild([] {
-    OptionParser parser;
-    parser.DeclareValueOption("depth", 'd');
-    static const std::string huge(100000, '7');
-    const char* vector[] = {"prog", "-d", huge.c_str()};
-    FailAllocations(50000);
-    parser.ScanArguments(3, vector);
-  });
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.output, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
+  static const std::string huge(100000, '7');
+  const char* vector[] = {"prog", "-d", huge.c_str()};
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        OptionParser parser;
+        parser.DeclareValueOption("depth", 'd');
+        FailAllocations(50000);
+        parser.ScanArguments(3, vector);
+      },
+      testing::ExitedWithCode(1), kOutOfMemory);
 }
 
 }  // namespace
