@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --with-tests
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSLICE2VOL_BUILD_TESTS=ON
 cmake --build build -j2
-ctest --test-dir build --output-on-failure -j2 --timeout 300
+ctest --test-dir build --output-on-failure --no-tests=error -j2 --timeout 300

@@ -34,6 +34,7 @@ namespace {
 using RegistrationFunction = void (*)();
 
 // Constant-initialised, so the list is complete before the registration below walks it.
+// clang-format off
 constexpr RegistrationFunction ImageIORegistrationList[] = {
     itk::NiftiImageIOFactoryRegister__Private,
     itk::NrrdImageIOFactoryRegister__Private,
@@ -54,6 +55,7 @@ constexpr RegistrationFunction ImageIORegistrationList[] = {
     itk::GE5ImageIOFactoryRegister__Private,
     nullptr,
 };
+// clang-format on
 
 void RegisterImageIOFactories() {
   for (const RegistrationFunction* entry = ImageIORegistrationList; *entry != nullptr; ++entry) {

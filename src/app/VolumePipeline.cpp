@@ -80,7 +80,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
                           DescribeUnreadableInput(inputPath));
   }
 
-  const SliceImage::SizeType imageSize = threshold->GetOutput()->GetLargestPossibleRegion().GetSize();
+  const SliceImage::SizeType imageSize =
+      threshold->GetOutput()->GetLargestPossibleRegion().GetSize();
   std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]" << std::endl;
 
   SliceImage* slice = threshold->GetOutput();

@@ -40,8 +40,8 @@ T* AllocateFilled(int count, T fill) {
 // left as it was and false is returned.
 template <typename T>
 bool Double(T*& table, int oldCapacity, T fill) {
-  auto* grown = static_cast<T*>(
-      std::realloc(table, sizeof(T) * 2 * static_cast<std::size_t>(oldCapacity)));
+  auto* grown =
+      static_cast<T*>(std::realloc(table, sizeof(T) * 2 * static_cast<std::size_t>(oldCapacity)));
   if (grown == nullptr) return false;
   for (int i = oldCapacity; i < 2 * oldCapacity; ++i) grown[i] = fill;
   table = grown;

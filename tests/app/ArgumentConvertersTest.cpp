@@ -1,9 +1,9 @@
-#include "ArgumentConverters.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+
+#include "ArgumentConverters.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-#include "AsciiVolumeImageIO.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "AsciiVolumeImageIO.h"
 #include "TestFiles.h"
 #include "itkImage.h"
 #include "itkImageFileWriter.h"
@@ -40,8 +39,8 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
     unsigned long w, h, d;
   };
   // Lines of six values, partial last lines, and a body larger than one write block.
-  const Size sizes[] = {{1, 1, 1}, {5, 1, 1}, {6, 1, 1}, {7, 1, 1}, {12, 1, 1},
-                        {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
+  const Size sizes[] = {{1, 1, 1},  {5, 1, 1}, {6, 1, 1},  {7, 1, 1},
+                        {12, 1, 1}, {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
   TempFolder folder;
   unsigned seed = 1;
   for (const Size& s : sizes) {
@@ -50,8 +49,7 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
     WriteVolume(volume, AsciiVolumeImageIO::New(), folder.Path("ours.vtk"));
     const std::string stock = ReadFile(folder.Path("stock.vtk"));
     ASSERT_FALSE(stock.empty());
-    EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk")))
-        << s.w << " x " << s.h << " x " << s.d;
+    EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk"))) << s.w << " x " << s.h << " x " << s.d;
   }
 }
 

@@ -12,6 +12,9 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "ToolRun.h"
+#include "itkBMPImageIO.h"
+#include "itkGDCMImageIO.h"
+#include "itkJPEGImageIO.h"
 #include "itkMetaImageIO.h"
 #include "itkPNGImageIO.h"
 #include "itkTIFFImageIO.h"
@@ -55,29 +58,45 @@ class EndToEnd : public testing::Test {
     using U8 = std::uint8_t;
     using U16 = std::uint16_t;
     auto png = [] { return itk::PNGImageIO::New(); };
-    WriteTestImage<U8>(Image("gray8.png"), 37, 23,
-                       [](unsigned x, unsigned y) { return (x * 7 + y * 13) % 256; }, png());
-    WriteTestImage<U8>(Image("square100.png"), 100, 100,
-                       [](unsigned x, unsigned y) { return (x * x + 3 * y) % 251; }, png());
-    WriteTestImage<U16>(Image("gray16.png"), 40, 30,
-                        [](unsigned x, unsigned y) { return (x * 613 + y * 97) % 30001; }, png());
-    WriteTestImage<itk::RGBPixel<U8>>(Image("rgb.png"), 33, 17, [](unsigned x, unsigned y) {
-      itk::RGBPixel<U8> p;
-      p.Set(U8(x * 7), U8(y * 15), U8(x * y));
-      return p;
-    }, png());
-    WriteTestImage<U8>(Image("gray8.tif"), 29, 31,
-                       [](unsigned x, unsigned y) { return (x * 11) ^ (y * 5); },
-                       itk::TIFFImageIO::New());
-    WriteTestImage<std::int16_t>(Image("signed.mha"), 25, 20,
-                                 [](int x, int y) { return x * 100 - y * 150; },
-                                 itk::MetaImageIO::New());
+    WriteTestImage<U8>(
+        Image("gray8.png"), 37, 23, [](unsigned x, unsigned y) { return (x * 7 + y * 13) % 256; },
+        png());
+    WriteTestImage<U8>(
+        Image("square100.png"), 100, 100,
+        [](unsigned x, unsigned y) { return (x * x + 3 * y) % 251; }, png());
+    WriteTestImage<U16>(
+        Image("gray16.png"), 40, 30,
+        [](unsigned x, unsigned y) { return (x * 613 + y * 97) % 30001; }, png());
+    WriteTestImage<itk::RGBPixel<U8>>(
+        Image("rgb.png"), 33, 17,
+        [](unsigned x, unsigned y) {
+          itk::RGBPixel<U8> p;
+          p.Set(U8(x * 7), U8(y * 15), U8(x * y));
+          return p;
+        },
+        png());
+    WriteTestImage<U8>(
+        Image("gray8.tif"), 29, 31, [](unsigned x, unsigned y) { return (x * 11) ^ (y * 5); },
+        itk::TIFFImageIO::New());
+    WriteTestImage<U8>(
+        Image("gray8.jpg"), 32, 24, [](unsigned x, unsigned y) { return x * 8 + y; },
+        itk::JPEGImageIO::New());
+    WriteTestImage<U8>(
+        Image("gray8.bmp"), 21, 13, [](unsigned x, unsigned y) { return x * 12 ^ y * 19; },
+        itk::BMPImageIO::New());
+    WriteTestImage<std::int16_t>(
+        Image("ct.dcm"), 30, 20, [](int x, int y) { return x * 40 - y * 90 - 1000; },
+        itk::GDCMImageIO::New());
+    WriteTestImage<std::int16_t>(
+        Image("signed.mha"), 25, 20, [](int x, int y) { return x * 100 - y * 150; },
+        itk::MetaImageIO::New());
     // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values.
-    WriteTestImage<U16>(Image("ramp.png"), 100, 10,
-                        [](unsigned x, unsigned y) { return x + 100 * y; }, png());
+    WriteTestImage<U16>(
+        Image("ramp.png"), 100, 10, [](unsigned x, unsigned y) { return x + 100 * y; }, png());
     // Two grey levels, so any threshold between them gives the same known slice.
-    WriteTestImage<U8>(Image("twolevel.png"), 9, 4,
-                       [](unsigned x, unsigned y) { return (x + y) % 3 == 0 ? 220 : 20; }, png());
+    WriteTestImage<U8>(
+        Image("twolevel.png"), 9, 4,
+        [](unsigned x, unsigned y) { return (x + y) % 3 == 0 ? 220 : 20; }, png());
     WriteFile(Image("text.png"), "This is not an image.\n");
     WriteFile(Image("empty.png"), "");
   }
@@ -160,8 +179,8 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     std::string out;
     PlainRequest reference;
   };
-  auto plain = [](bool region, std::int64_t x, std::int64_t y, std::uint64_t sx,
-                  std::uint64_t sy, unsigned depth) {
+  auto plain = [](bool region, std::int64_t x, std::int64_t y, std::uint64_t sx, std::uint64_t sy,
+                  unsigned depth) {
     PlainRequest r;
     r.regionGiven = region;
     r.index[0] = x;
@@ -172,23 +191,59 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     return r;
   };
   const Case cases[] = {
-      {"gray8.png", {}, "out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n",
+      {"gray8.png",
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth + "[37, 23]\n",
        plain(false, 0, 0, 0, 0, 10)},
-      {"gray8.png", {"-d", "1"}, "out.vtk",
-       kNoRegion + "using provided tile depth = 1\n[37, 23]\n", plain(false, 0, 0, 0, 0, 1)},
-      {"square100.png", {"-r", "10 20 30 40"}, "out.vtk",
+      {"gray8.png",
+       {"-d", "1"},
+       "out.vtk",
+       kNoRegion + "using provided tile depth = 1\n[37, 23]\n",
+       plain(false, 0, 0, 0, 0, 1)},
+      {"square100.png",
+       {"-r", "10 20 30 40"},
+       "out.vtk",
        "argument --region accepted = '10 20 30 40'\n" + kDefaultDepth + "[100, 100]\n",
        plain(true, 10, 20, 30, 40, 10)},
-      {"square100.png", {"--region=0 99 100 1", "-d3"}, "out.png",
+      {"square100.png",
+       {"--region=0 99 100 1", "-d3"},
+       "out.png",
        "argument --region accepted = '0 99 100 1'\nusing provided tile depth = 3\n[100, 100]\n",
        plain(true, 0, 99, 100, 1, 3)},
-      {"gray16.png", {}, "volume", kNoRegion + kDefaultDepth + "[40, 30]\n",
+      {"gray16.png",
+       {},
+       "volume",
+       kNoRegion + kDefaultDepth + "[40, 30]\n",
        plain(false, 0, 0, 0, 0, 10)},
-      {"rgb.png", {"-d", "2"}, "out.vtk",
-       kNoRegion + "using provided tile depth = 2\n[33, 17]\n", plain(false, 0, 0, 0, 0, 2)},
-      {"gray8.tif", {}, "out.nii", kNoRegion + kDefaultDepth + "[29, 31]\n",
+      {"rgb.png",
+       {"-d", "2"},
+       "out.vtk",
+       kNoRegion + "using provided tile depth = 2\n[33, 17]\n",
+       plain(false, 0, 0, 0, 0, 2)},
+      {"gray8.tif",
+       {},
+       "out.nii",
+       kNoRegion + kDefaultDepth + "[29, 31]\n",
        plain(false, 0, 0, 0, 0, 10)},
-      {"signed.mha", {"-r", "3 4 5 6"}, "out.vtk",
+      {"gray8.jpg",
+       {"-d", "2"},
+       "out.vtk",
+       kNoRegion + "using provided tile depth = 2\n[32, 24]\n",
+       plain(false, 0, 0, 0, 0, 2)},
+      {"gray8.bmp",
+       {"-d", "2"},
+       "out.vtk",
+       kNoRegion + "using provided tile depth = 2\n[21, 13]\n",
+       plain(false, 0, 0, 0, 0, 2)},
+      {"ct.dcm",
+       {"-d", "1"},
+       "out.vtk",
+       kNoRegion + "using provided tile depth = 1\n[30, 20]\n",
+       plain(false, 0, 0, 0, 0, 1)},
+      {"signed.mha",
+       {"-r", "3 4 5 6"},
+       "out.vtk",
        "argument --region accepted = '3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
        plain(true, 3, 4, 5, 6, 10)},
   };
@@ -256,40 +311,76 @@ TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
   };
   const std::string none = output.Path("none");
   const Case cases[] = {
-      {Image("missing.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+      {Image("missing.png"),
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + Image("missing.png") + "': no such file or directory\n"},
-      {Image("text.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+      {Image("text.png"),
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + Image("text.png") +
            "': no supported image format recognises it\n"},
-      {images->Path(""), {}, "out.vtk", kNoRegion + kDefaultDepth,
+      {images->Path(""),
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + images->Path("") + "': it is a folder, not an image file\n"},
-      {"/dev/null", {}, "out.vtk", kNoRegion + kDefaultDepth,
+      {"/dev/null",
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth,
        "Error: cannot read image '/dev/null': it is not a regular file\n"},
-      {Image("empty.png"), {}, "out.vtk", kNoRegion + kDefaultDepth,
+      {Image("empty.png"),
+       {},
+       "out.vtk",
+       kNoRegion + kDefaultDepth,
        "Error: cannot read image '" + Image("empty.png") + "': the file is empty\n"},
-      {Image("square100.png"), {"-r", "90 90 20 20"}, "out.vtk",
+      {Image("square100.png"),
+       {"-r", "90 90 20 20"},
+       "out.vtk",
        regionLine + "90 90 20 20'\n" + kDefaultDepth + "[100, 100]\n",
        "Error: region '90 90 20 20' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"), {"-r", "100 0 1 1"}, "out.vtk",
+      {Image("square100.png"),
+       {"-r", "100 0 1 1"},
+       "out.vtk",
        regionLine + "100 0 1 1'\n" + kDefaultDepth + "[100, 100]\n",
        "Error: region '100 0 1 1' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"), {"-r", "2147483647 0 2147483647 1"}, "out.vtk",
+      {Image("square100.png"),
+       {"-r", "2147483647 0 2147483647 1"},
+       "out.vtk",
        regionLine + "2147483647 0 2147483647 1'\n" + kDefaultDepth + "[100, 100]\n",
        "Error: region '2147483647 0 2147483647 1' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"), {"-r", "0 0 0 5"}, "out.vtk",
+      {Image("square100.png"),
+       {"-r", "0 0 0 5"},
+       "out.vtk",
        regionLine + "0 0 0 5'\n" + kDefaultDepth + "[100, 100]\n",
        "Error: region '0 0 0 5' is empty: its width and height must be at least 1\n"},
-      {Image("square100.png"), {"-r", "3 3 5 0"}, "out.vtk",
+      {Image("square100.png"),
+       {"-r", "3 3 5 0"},
+       "out.vtk",
        regionLine + "3 3 5 0'\n" + kDefaultDepth + "[100, 100]\n",
        "Error: region '3 3 5 0' is empty: its width and height must be at least 1\n"},
-      {Image("gray8.png"), {"-d", "0"}, "out.vtk",
+      {Image("gray8.png"),
+       {"-d", "0"},
+       "out.vtk",
        kNoRegion + "using provided tile depth = 0\n[37, 23]\n",
        "Error: cannot make a volume of tile depth 0: the depth must be at least 1\n"},
-      {Image("gray8.png"), {}, none + "/out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n",
+      {Image("gray8.png"),
+       {},
+       none + "/out.vtk",
+       kNoRegion + kDefaultDepth + "[37, 23]\n",
        "Error: cannot write volume '" + none + "/out.vtk': no such file or directory\n"},
-      {Image("gray8.png"), {}, output.Path(""), kNoRegion + kDefaultDepth + "[37, 23]\n",
+      {Image("gray8.png"),
+       {},
+       output.Path(""),
+       kNoRegion + kDefaultDepth + "[37, 23]\n",
        "Error: cannot write volume '" + output.Path("") + "': is a directory\n"},
-      {Image("gray8.png"), {}, "/dev/full", kNoRegion + kDefaultDepth + "[37, 23]\n",
+      {Image("gray8.png"),
+       {},
+       "/dev/full",
+       kNoRegion + kDefaultDepth + "[37, 23]\n",
        "Error: cannot write volume '/dev/full': no space left on device\n"},
   };
   for (const Case& c : cases) {

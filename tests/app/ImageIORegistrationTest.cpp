@@ -15,12 +15,11 @@ TEST(ImageIORegistration, SeventeenFormatsInFixedOrder) {
     names.emplace_back(factory->GetNameOfClass());
   }
   const std::vector<std::string> expected = {
-      "NiftiImageIOFactory",     "NrrdImageIOFactory",   "GiplImageIOFactory",
-      "HDF5ImageIOFactory",      "JPEGImageIOFactory",   "GDCMImageIOFactory",
-      "BMPImageIOFactory",       "LSMImageIOFactory",    "PNGImageIOFactory",
-      "TIFFImageIOFactory",      "VTKImageIOFactory",    "StimulateImageIOFactory",
-      "BioRadImageIOFactory",    "MetaImageIOFactory",   "MRCImageIOFactory",
-      "GE4ImageIOFactory",       "GE5ImageIOFactory"};
+      "NiftiImageIOFactory",  "NrrdImageIOFactory", "GiplImageIOFactory", "HDF5ImageIOFactory",
+      "JPEGImageIOFactory",   "GDCMImageIOFactory", "BMPImageIOFactory",  "LSMImageIOFactory",
+      "PNGImageIOFactory",    "TIFFImageIOFactory", "VTKImageIOFactory",  "StimulateImageIOFactory",
+      "BioRadImageIOFactory", "MetaImageIOFactory", "MRCImageIOFactory",  "GE4ImageIOFactory",
+      "GE5ImageIOFactory"};
   EXPECT_EQ(names, expected);
 }
 

@@ -1,9 +1,8 @@
 // Each case runs in a death test's child process, whose allocations are made to fail; the
 // child's standard output is sent to its standard error, where the death test reads it.
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -15,8 +14,7 @@ namespace {
 const char* const kOutOfMemory = "^\nOPTIONS ERROR : Failed allocating memory\nExiting\\.\n$";
 
 std::string GrowthFailure(const std::string& whileAdding) {
-  return "^\nOPTIONS ERROR : Failed allocating extra memory \n" + whileAdding +
-         "\nExiting\\.\n\n$";
+  return "^\nOPTIONS ERROR : Failed allocating extra memory \n" + whileAdding + "\nExiting\\.\n\n$";
 }
 
 void ToStderr() { dup2(STDERR_FILENO, STDOUT_FILENO); }

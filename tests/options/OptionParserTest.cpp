@@ -1,10 +1,10 @@
-#include "OptionParser.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "OptionParser.h"
 
 namespace {
 
@@ -108,11 +108,9 @@ TEST(OptionParser, FlagIsSetExactlyWhenValueIsTrue) {
     bool set;
   };
   const Case cases[] = {
-      {{"-h"}, "help", true},           {{"--help"}, "help", true},
-      {{"--help=x"}, "help", true},     {{}, "help", false},
-      {{"-d", "true"}, "depth", true},  {{"-dTRUE"}, "depth", false},
-      {{"-dtrue1"}, "depth", false},    {{"-d", ""}, "depth", false},
-      {{"-h"}, "undeclared", false},
+      {{"-h"}, "help", true},        {{"--help"}, "help", true},      {{"--help=x"}, "help", true},
+      {{}, "help", false},           {{"-d", "true"}, "depth", true}, {{"-dTRUE"}, "depth", false},
+      {{"-dtrue1"}, "depth", false}, {{"-d", ""}, "depth", false},    {{"-h"}, "undeclared", false},
   };
   for (const Case& c : cases) {
     Scanned scanned(c.arguments);
