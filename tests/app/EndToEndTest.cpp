@@ -42,6 +42,15 @@ std::string Shown(const std::vector<std::string>& arguments) {
   return text;
 }
 
+// Runs the tool and checks its exit status and its exact standard output and error.
+void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
+               const std::string& err = "") {
+  const ToolResult result = RunTool(arguments);
+  EXPECT_EQ(result.status, status) << Shown(arguments);
+  EXPECT_EQ(result.out, out) << Shown(arguments);
+  EXPECT_EQ(result.err, err) << Shown(arguments);
+}
+
 // The voxel values after the header, in file order.
 std::vector<int> Voxels(const std::string& volume) {
   const std::string marker = "LOOKUP_TABLE default\n";
@@ -122,10 +131,7 @@ TEST_F(EndToEnd, UsageTextForNoArgumentOrHelp) {
       {"--output", "x.vtk", "--help"},
   };
   for (const auto& arguments : commandLines) {
-    const ToolResult result = RunTool(arguments);
-    EXPECT_EQ(result.status, 0) << Shown(arguments);
-    EXPECT_EQ(result.out, kUsage) << Shown(arguments);
-    EXPECT_EQ(result.err, "") << Shown(arguments);
+    ExpectRun(arguments, 0, kUsage);
   }
 }
 
@@ -164,10 +170,7 @@ TEST_F(EndToEnd, CommandLineErrors) {
        kNoRegion + kDefaultDepth + "option --output is required\n"},
   };
   for (const Case& c : cases) {
-    const ToolResult result = RunTool(c.arguments);
-    EXPECT_EQ(result.status, 1) << Shown(c.arguments);
-    EXPECT_EQ(result.out, c.out) << Shown(c.arguments);
-    EXPECT_EQ(result.err, "") << Shown(c.arguments);
+    ExpectRun(c.arguments, 1, c.out);
   }
 }
 
@@ -251,10 +254,7 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     std::vector<std::string> arguments = {"--input2d", Image(c.image), "--output",
                                           output.Path(c.outputName)};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    const ToolResult result = RunTool(arguments);
-    EXPECT_EQ(result.status, 0) << Shown(arguments);
-    EXPECT_EQ(result.out, c.out) << Shown(arguments);
-    EXPECT_EQ(result.err, "") << Shown(arguments);
+    ExpectRun(arguments, 0, c.out);
 
     PlainRequest reference = c.reference;
     reference.input = Image(c.image);
@@ -388,10 +388,7 @@ TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
         c.outputPath[0] == '/' ? c.outputPath : output.Path(c.outputPath);
     std::vector<std::string> arguments = {"--input2d", c.input, "--output", outputPath};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    const ToolResult result = RunTool(arguments);
-    EXPECT_EQ(result.status, 2) << Shown(arguments);
-    EXPECT_EQ(result.out, c.out) << Shown(arguments);
-    EXPECT_EQ(result.err, c.err) << Shown(arguments);
+    ExpectRun(arguments, 2, c.out, c.err);
     EXPECT_TRUE(output.IsEmpty()) << Shown(arguments);
   }
 }
