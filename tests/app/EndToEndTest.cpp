@@ -180,75 +180,38 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     std::vector<std::string> options;
     const char* outputName;
     std::string out;
-    PlainRequest reference;
+    std::vector<long> region;  // x y sx sy for the reference; empty without a region
+    unsigned depth;
   };
-  auto plain = [](bool region, std::int64_t x, std::int64_t y, std::uint64_t sx, std::uint64_t sy,
-                  unsigned depth) {
-    PlainRequest r;
-    r.regionGiven = region;
-    r.index[0] = x;
-    r.index[1] = y;
-    r.size[0] = sx;
-    r.size[1] = sy;
-    r.depth = depth;
-    return r;
-  };
+  const std::string given = "using provided tile depth = ";
+  const std::string accepted = "argument --region accepted = '";
   const Case cases[] = {
-      {"gray8.png",
-       {},
-       "out.vtk",
-       kNoRegion + kDefaultDepth + "[37, 23]\n",
-       plain(false, 0, 0, 0, 0, 10)},
-      {"gray8.png",
-       {"-d", "1"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 1\n[37, 23]\n",
-       plain(false, 0, 0, 0, 0, 1)},
+      {"gray8.png", {}, "out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n", {}, 10},
+      {"gray8.png", {"-d", "1"}, "out.vtk", kNoRegion + given + "1\n[37, 23]\n", {}, 1},
       {"square100.png",
        {"-r", "10 20 30 40"},
        "out.vtk",
-       "argument --region accepted = '10 20 30 40'\n" + kDefaultDepth + "[100, 100]\n",
-       plain(true, 10, 20, 30, 40, 10)},
+       accepted + "10 20 30 40'\n" + kDefaultDepth + "[100, 100]\n",
+       {10, 20, 30, 40},
+       10},
       {"square100.png",
        {"--region=0 99 100 1", "-d3"},
        "out.png",
-       "argument --region accepted = '0 99 100 1'\nusing provided tile depth = 3\n[100, 100]\n",
-       plain(true, 0, 99, 100, 1, 3)},
-      {"gray16.png",
-       {},
-       "volume",
-       kNoRegion + kDefaultDepth + "[40, 30]\n",
-       plain(false, 0, 0, 0, 0, 10)},
-      {"rgb.png",
-       {"-d", "2"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 2\n[33, 17]\n",
-       plain(false, 0, 0, 0, 0, 2)},
-      {"gray8.tif",
-       {},
-       "out.nii",
-       kNoRegion + kDefaultDepth + "[29, 31]\n",
-       plain(false, 0, 0, 0, 0, 10)},
-      {"gray8.jpg",
-       {"-d", "2"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 2\n[32, 24]\n",
-       plain(false, 0, 0, 0, 0, 2)},
-      {"gray8.bmp",
-       {"-d", "2"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 2\n[21, 13]\n",
-       plain(false, 0, 0, 0, 0, 2)},
-      {"ct.dcm",
-       {"-d", "1"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 1\n[30, 20]\n",
-       plain(false, 0, 0, 0, 0, 1)},
+       accepted + "0 99 100 1'\n" + given + "3\n[100, 100]\n",
+       {0, 99, 100, 1},
+       3},
+      {"gray16.png", {}, "volume", kNoRegion + kDefaultDepth + "[40, 30]\n", {}, 10},
+      {"rgb.png", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[33, 17]\n", {}, 2},
+      {"gray8.tif", {}, "out.nii", kNoRegion + kDefaultDepth + "[29, 31]\n", {}, 10},
+      {"gray8.jpg", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[32, 24]\n", {}, 2},
+      {"gray8.bmp", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[21, 13]\n", {}, 2},
+      {"ct.dcm", {"-d", "1"}, "out.vtk", kNoRegion + given + "1\n[30, 20]\n", {}, 1},
       {"signed.mha",
        {"-r", "3 4 5 6"},
        "out.vtk",
-       "argument --region accepted = '3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
-       plain(true, 3, 4, 5, 6, 10)},
+       accepted + "3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
+       {3, 4, 5, 6},
+       10},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"--input2d", Image(c.image), "--output",
@@ -256,7 +219,15 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
     ExpectRun(arguments, 0, c.out);
 
-    PlainRequest reference = c.reference;
+    PlainRequest reference;
+    reference.regionGiven = !c.region.empty();
+    if (reference.regionGiven) {
+      reference.index[0] = c.region[0];
+      reference.index[1] = c.region[1];
+      reference.size[0] = c.region[2];
+      reference.size[1] = c.region[3];
+    }
+    reference.depth = c.depth;
     reference.input = Image(c.image);
     reference.output = output.Path("reference");
     WritePlainVolume(reference);
