@@ -19,8 +19,6 @@ std::string FindInputFileProblem(const char* path) {
 }
 
 std::string DescribeUnreadableInput(const char* path) {
-  const std::string problem = FindInputFileProblem(path);
-  if (!problem.empty()) return problem;
   if (itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode).IsNull()) {
     return "no supported image format recognises it";
   }

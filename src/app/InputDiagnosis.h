@@ -8,8 +8,8 @@
 /// opens the file, which spares the user the image libraries' own noise about folders.
 std::string FindInputFileProblem(const char* path);
 
-/// Why ITK could not read the input: the file problem above, or that no registered image format
-/// recognises the file, or that the recognised format could not be decoded.
+/// Why ITK could not read an input that FindInputFileProblem let through: no registered image
+/// format recognises the file, or the format that does could not decode it.
 std::string DescribeUnreadableInput(const char* path);
 
 #endif
