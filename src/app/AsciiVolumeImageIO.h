@@ -1,21 +1,17 @@
 #ifndef SLICE2VOL_APP_ASCIIVOLUMEIMAGEIO_H
 #define SLICE2VOL_APP_ASCIIVOLUMEIMAGEIO_H
 
-#include <stdexcept>
+#include <string>
 
 #include "itkVTKImageIO.h"
 
-/// Thrown when the output file cannot be opened, written or closed; what() gives the cause.
-class OutputFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-/// ITK's VTK image IO with a checked writer for ASCII volumes of unsigned 8-bit scalars: ITK
-/// writes the header, and the voxel body is formatted here in large blocks, byte for byte as
-/// ITK formats it. ITK's own ASCII writer ignores stream errors, so a full disk would end in a
-/// silently short file; here every write and the final close are checked and a failure throws
-/// OutputFileError. Any other file type or pixel type is written by ITK itself.
+/// ITK's VTK image IO with its own writer for ASCII volumes of unsigned 8-bit scalars, byte for
+/// byte what ITK writes. ITK's writer ignores stream errors (a full disk ends in a silently short
+/// file), truncates the output before the data is ready, and writes the header and the body
+/// through two opens with a seek between them, which a FIFO or a pipe cannot take. This one
+/// writes the whole file through one OutputFile, front to back, checks every write, and throws
+/// OutputFileError on failure, leaving the output path as it was. Any other file type or pixel
+/// type is written by ITK itself.
 class AsciiVolumeImageIO : public itk::VTKImageIO {
  public:
   ITK_DISALLOW_COPY_AND_MOVE(AsciiVolumeImageIO);
@@ -31,6 +27,9 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
  protected:
   AsciiVolumeImageIO() = default;
   ~AsciiVolumeImageIO() override = default;
+
+ private:
+  std::string FormatHeader() const;
 };
 
 #endif

@@ -1,0 +1,119 @@
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "InterruptCleanup.h"
+#include "SystemErrorText.h"
+
+namespace {
+
+constexpr int kMostLinksFollowed = 40;
+
+[[noreturn]] void Fail(int errorNumber) { throw OutputFileError(SystemErrorText(errorNumber)); }
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The path the rename must replace: a symbolic link is followed to the file it names, even
+// when that file does not exist yet, so that the link itself stays.
+std::string FollowLinks(std::string path) {
+  for (int followed = 0; followed < kMostLinksFollowed; ++followed) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::vector<char> target(static_cast<std::size_t>(status.st_size) + 2);
+    const ssize_t length = readlink(path.c_str(), target.data(), target.size() - 1);
+    if (length < 0) Fail(errno);
+    const std::string linked(target.data(), static_cast<std::size_t>(length));
+    path = linked[0] == '/' ? linked : FolderOf(path) + "/" + linked;
+  }
+  Fail(ELOOP);
+}
+
+unsigned ModeForNewFile() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const char* path) {
+  struct stat status {};
+  if (stat(path, &status) == 0) {
+    if (S_ISDIR(status.st_mode)) Fail(EISDIR);
+    if (!S_ISREG(status.st_mode)) {
+      fd_ = open(path, O_WRONLY | O_CLOEXEC);
+      if (fd_ < 0) Fail(errno);
+      return;
+    }
+    CreateTemporary(FollowLinks(path), status.st_mode & 07777);
+  } else if (errno == ENOENT) {
+    CreateTemporary(FollowLinks(path), ModeForNewFile());
+  } else {
+    Fail(errno);
+  }
+}
+
+void OutputFile::CreateTemporary(const std::string& target, unsigned mode) {
+  const std::string folder = FolderOf(target);
+  std::string name = folder + "/.slice2vol-XXXXXX";
+  {
+    // Blocked until the name is registered, so an interruption cannot leave the file behind.
+    InterruptsBlocked blocked;
+    fd_ = mkostemp(&name[0], O_CLOEXEC);
+    if (fd_ < 0) {
+      const int error = errno;
+      struct stat status {};
+      if (stat(folder.c_str(), &status) != 0) Fail(error);
+      throw OutputFileError("cannot create a temporary file in its folder: " +
+                            SystemErrorText(error));
+    }
+    RemoveOnInterrupt(name.c_str());
+  }
+  temporary_ = name;
+  target_ = target;
+  if (fchmod(fd_, mode) != 0) Fail(errno);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close(fd_);
+  if (!temporary_.empty()) {
+    InterruptsBlocked blocked;
+    unlink(temporary_.c_str());
+    ForgetRemoveOnInterrupt();
+  }
+}
+
+void OutputFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void OutputFile::Commit() {
+  // A close can report a write that failed after it was accepted (a full disk on some file
+  // systems), so its result counts like that of any write.
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) Fail(errno);
+  if (temporary_.empty()) return;
+  InterruptsBlocked blocked;
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) Fail(errno);
+  ForgetRemoveOnInterrupt();
+  temporary_.clear();
+}
