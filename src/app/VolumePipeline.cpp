@@ -7,7 +7,10 @@
 #include <string>
 
 #include "AsciiVolumeImageIO.h"
-#include "InputDiagnosis.h"
+#include "CrashGuard.h"
+#include "InputCheck.h"
+#include "MemoryBudget.h"
+#include "OutputFile.h"
 #include "itkHistogramThresholdImageFilter.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
@@ -43,6 +46,28 @@ std::string DescribeVolume(const SliceImage::SizeType& slice, std::uint64_t dept
   return text.str();
 }
 
+// What ITK 5.2's tile filter keeps for each input: an entry in its input map and a tile record.
+constexpr std::uint64_t kTileBytesPerLayer = 160;
+
+// Checked before the tile filter gets its inputs: with overcommitted memory, a volume that
+// cannot fit would otherwise only fail when the system kills the process, and setting the
+// inputs of a huge depth alone takes minutes.
+void CheckVolumeFits(const SliceImage::SizeType& slice, std::uint64_t depth) {
+  const std::uint64_t voxels = SaturatingProduct(SaturatingProduct(slice[0], slice[1]), depth);
+  const std::uint64_t needed = SaturatingSum(voxels, SaturatingProduct(kTileBytesPerLayer, depth));
+  const std::uint64_t available = AvailableMemoryBytes();
+  if (needed > available) {
+    throw PipelineFailure("not enough memory for a volume of " + DescribeVolume(slice, depth) +
+                          " voxels: it needs " + std::to_string(needed) + " bytes, more than the " +
+                          std::to_string(available) + " bytes available");
+  }
+}
+
+bool IsMemoryFailure(const std::exception& error) {
+  return dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
+         dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
+}
+
 }  // namespace
 
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
@@ -67,17 +92,21 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   threshold->SetOutsideValue(255);
   threshold->SetInput(reader->GetOutput());
   threshold->SetNumberOfHistogramBins(100);
-  const std::string inputProblem = FindInputFileProblem(inputPath);
-  if (!inputProblem.empty()) {
-    throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " + inputProblem);
-  }
-  try {
-    threshold->Update();
-  } catch (const std::bad_alloc&) {
-    throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
-  } catch (const std::exception&) {
-    throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " +
-                          DescribeUnreadableInput(inputPath));
+  {
+    // Everything printed so far must be out before the guard may end the process.
+    std::cout.flush();
+    CrashGuard guard(inputPath);
+    CheckInputImage(inputPath);
+    try {
+      threshold->Update();
+    } catch (const std::exception& error) {
+      if (IsMemoryFailure(error)) {
+        throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
+      }
+      throw PipelineFailure("cannot read image " + Quoted(inputPath) +
+                            ": the file is damaged or uses a variant of its format that "
+                            "cannot be decoded");
+    }
   }
 
   const SliceImage::SizeType imageSize =
@@ -108,6 +137,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     slice = regionFilter->GetOutput();
   }
 
+  const SliceImage::SizeType sliceSize = slice->GetLargestPossibleRegion().GetSize();
+  CheckVolumeFits(sliceSize, tileDepth);
   TileFilter::Pointer tile = TileFilter::New();
   TileFilter::LayoutArrayType layout;
   layout[0] = 1;
@@ -129,11 +160,11 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     writer->Update();
   } catch (const OutputFileError& error) {
     throw PipelineFailure("cannot write volume " + Quoted(outputPath) + ": " + error.what());
-  } catch (const std::bad_alloc&) {
-    throw PipelineFailure("not enough memory for a volume of " +
-                          DescribeVolume(slice->GetLargestPossibleRegion().GetSize(), tileDepth) +
-                          " voxels");
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    if (IsMemoryFailure(error)) {
+      throw PipelineFailure("not enough memory for a volume of " +
+                            DescribeVolume(sliceSize, tileDepth) + " voxels");
+    }
     if (tileDepth == 0) {
       throw PipelineFailure("cannot make a volume of tile depth 0: the depth must be at least 1");
     }

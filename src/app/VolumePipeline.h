@@ -2,13 +2,8 @@
 #define SLICE2VOL_APP_VOLUMEPIPELINE_H
 
 #include <cstdint>
-#include <stdexcept>
 
-/// Thrown when the pipeline cannot finish; what() says in plain words what failed and why.
-class PipelineFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+#include "PipelineFailure.h"
 
 /// Reads the 2D image at inputPath, binarises it with an Otsu threshold (at or below the
 /// threshold 0, above it 255), prints its size as "[w, h]", crops it to the region when one is

@@ -1,0 +1,69 @@
+#include "CrashGuard.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGABRT};
+constexpr int kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSignals[0];
+
+// The whole message is composed when the guard is armed: the handler may only call
+// async-signal-safe functions, so it writes these bytes and nothing else.
+char message[8192];
+std::size_t messageLength;
+
+struct sigaction previousActions[kCrashSignalCount];
+
+// A crash may come from a stack overflow, so the handler runs on a stack of its own.
+alignas(16) char handlerStack[64 * 1024];
+
+void ReportCrashAndExit(int) {
+  std::size_t written = 0;
+  while (written < messageLength) {
+    const ssize_t n = write(STDERR_FILENO, message + written, messageLength - written);
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  _exit(2);
+}
+
+void Append(const char* text, std::size_t reserve) {
+  const std::size_t room = sizeof message - reserve - messageLength;
+  const std::size_t length = std::min(std::strlen(text), room);
+  std::memcpy(message + messageLength, text, length);
+  messageLength += length;
+}
+
+}  // namespace
+
+CrashGuard::CrashGuard(const char* inputPath) {
+  static const char kCause[] =
+      "': the file is damaged or uses a variant of its format that cannot be decoded\n";
+  messageLength = 0;
+  Append("Error: cannot read image '", sizeof kCause);
+  Append(inputPath, sizeof kCause);
+  Append(kCause, 0);
+
+  stack_t stack{};
+  stack.ss_sp = handlerStack;
+  stack.ss_size = sizeof handlerStack;
+  sigaltstack(&stack, nullptr);
+
+  struct sigaction guard {};
+  guard.sa_handler = ReportCrashAndExit;
+  guard.sa_flags = SA_ONSTACK;
+  sigfillset(&guard.sa_mask);
+  for (int i = 0; i < kCrashSignalCount; ++i) {
+    sigaction(kCrashSignals[i], &guard, &previousActions[i]);
+  }
+}
+
+CrashGuard::~CrashGuard() {
+  for (int i = 0; i < kCrashSignalCount; ++i) {
+    sigaction(kCrashSignals[i], &previousActions[i], nullptr);
+  }
+}

@@ -1,0 +1,23 @@
+#ifndef SLICE2VOL_APP_MEMORYBUDGET_H
+#define SLICE2VOL_APP_MEMORYBUDGET_H
+
+#include <cstdint>
+#include <string>
+
+/// The most memory this process can use, in bytes: the machine's physical memory, or less when
+/// the process's control group sets a lower limit. Asked before large allocations so that a run
+/// that cannot fit fails at once, instead of being killed by the system once overcommitted
+/// pages are touched.
+std::uint64_t AvailableMemoryBytes();
+
+/// The lowest memory limit set for the control group named by a /proc/self/cgroup text, read
+/// under cgroupRoot (normally /sys/fs/cgroup, which may hold version 1 and 2 hierarchies).
+/// UINT64_MAX when none is set.
+std::uint64_t ControlGroupMemoryLimit(const std::string& procSelfCgroup,
+                                      const std::string& cgroupRoot);
+
+/// a x b and a + b, held at UINT64_MAX instead of wrapping.
+std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b);
+std::uint64_t SaturatingSum(std::uint64_t a, std::uint64_t b);
+
+#endif
