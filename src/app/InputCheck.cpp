@@ -14,6 +14,7 @@
 #include "MemoryBudget.h"
 #include "PipelineFailure.h"
 #include "SystemErrorText.h"
+#include "TruncationChecks.h"
 #include "itkImageIOFactory.h"
 
 namespace {
@@ -105,7 +106,7 @@ std::string FindSamplesBeyondShort(const std::vector<char>& buffer) {
     text << "its samples range from " << Printable(lowest) << " to " << Printable(highest);
     if (anyNaN) text << " and include NaN";
   }
-  text << ", beyond the signed 16-bit values (-32768 to 32767) that the tool reads";
+  text << ", which signed 16-bit pixels (-32768 to 32767) cannot hold";
   return text.str();
 }
 
@@ -167,15 +168,22 @@ void CheckSampleRange(const char* path, itk::ImageIOBase& io) {
 void CheckInputImage(const char* path) {
   CheckFileKind(path);
 
-  itk::ImageIOBase::Pointer io =
-      itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
-  if (io.IsNull()) Refuse(path, "no supported image format recognises it");
-  io->SetFileName(path);
-  try {
-    io->ReadImageInformation();
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
+  itk::ImageIOBase::Pointer io;
+  {
+    DicomWarningCapture dicomWarnings;
+    io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
+    if (io.IsNull()) Refuse(path, "no supported image format recognises it");
+    io->SetFileName(path);
+    try {
+      io->ReadImageInformation();
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception&) {
+      Refuse(path, kUndecodable);
+    }
+    if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodable);
+  }
+  if (std::string(io->GetNameOfClass()) == "JPEGImageIO" && JpegEndIsMissing(path)) {
     Refuse(path, kUndecodable);
   }
 
