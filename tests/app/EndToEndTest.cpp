@@ -33,24 +33,6 @@ const std::string kUsage =
     "\n"
     "\n";
 
-const std::string kNoRegion = "no argument --region provided\n";
-const std::string kDefaultDepth = "using default tile depth = 10\n";
-
-std::string Shown(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (const std::string& a : arguments) text += "[" + a + "]";
-  return text;
-}
-
-// Runs the tool and checks its exit status and its exact standard output and error.
-void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
-               const std::string& err = "") {
-  const ToolResult result = RunTool(arguments);
-  EXPECT_EQ(result.status, status) << Shown(arguments);
-  EXPECT_EQ(result.out, out) << Shown(arguments);
-  EXPECT_EQ(result.err, err) << Shown(arguments);
-}
-
 // The voxel values after the header, in file order.
 std::vector<int> Voxels(const std::string& volume) {
   const std::string marker = "LOOKUP_TABLE default\n";

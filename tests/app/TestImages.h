@@ -27,4 +27,20 @@ void WriteTestImage(const std::string& path, unsigned width, unsigned height, Va
   writer->Update();
 }
 
+/// Writes an image of the given size, every pixel the same value, in any number of dimensions.
+template <typename Pixel, unsigned Dimension>
+void WriteUniformImage(const std::string& path, const itk::Size<Dimension>& size, Pixel value,
+                       itk::ImageIOBase* io) {
+  using Image = itk::Image<Pixel, Dimension>;
+  auto image = Image::New();
+  image->SetRegions(size);
+  image->Allocate();
+  image->FillBuffer(value);
+  auto writer = itk::ImageFileWriter<Image>::New();
+  writer->SetInput(image);
+  writer->SetImageIO(io);
+  writer->SetFileName(path);
+  writer->Update();
+}
+
 #endif

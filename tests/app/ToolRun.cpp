@@ -1,36 +1,104 @@
 #include "ToolRun.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
-#include "TestFiles.h"
-
-ToolResult RunTool(const std::vector<std::string>& arguments) {
-  TempFolder capture;
-  const std::string outPath = capture.Path("stdout");
-  const std::string errPath = capture.Path("stderr");
+ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSetup& setup) {
+  const std::string outPath = capture_.Path("stdout");
+  const std::string errPath = capture_.Path("stderr");
+  std::vector<std::string> copies = {"slice2vol"};
+  copies.insert(copies.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
-  std::string programName = "slice2vol";
-  argv.push_back(&programName[0]);
-  std::vector<std::string> copies(arguments);
   for (std::string& argument : copies) argv.push_back(&argument[0]);
   argv.push_back(nullptr);
+  // Everything the child needs is made before the fork: after it, with other threads in the
+  // test, only async-signal-safe calls are safe.
+  std::vector<std::string> environment = setup.environment;
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(&entry[0]);
+  for (char** entry = environ; *entry != nullptr; ++entry) envp.push_back(*entry);
+  envp.push_back(nullptr);
+  int closedPipe[2] = {-1, -1};
+  if (setup.stdoutIsClosedPipe && pipe(closedPipe) != 0) std::abort();
 
   std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int out = setup.stdoutIsClosedPipe
+                        ? closedPipe[1]
+                        : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (setup.stdoutIsClosedPipe) close(closedPipe[0]);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    execv(SLICE2VOL_EXECUTABLE, argv.data());
+    for (int signalNumber : setup.ignoredSignals) signal(signalNumber, SIG_IGN);
+    if (setup.addressSpaceLimit != 0) {
+      const rlimit limit = {setup.addressSpaceLimit, setup.addressSpaceLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    execve(SLICE2VOL_EXECUTABLE, argv.data(), envp.data());
     _exit(127);
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return {code, ReadFile(outPath), ReadFile(errPath)};
+  if (setup.stdoutIsClosedPipe) {
+    close(closedPipe[0]);
+    close(closedPipe[1]);
+  }
+}
+
+ToolProcess::~ToolProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void ToolProcess::Signal(int signalNumber) const { kill(pid_, signalNumber); }
+
+bool ToolProcess::HasEnded() {
+  if (pid_ <= 0) return true;
+  if (waitpid(pid_, &waitStatus_, WNOHANG) != pid_) return false;
+  pid_ = -1;
+  return true;
+}
+
+ToolResult ToolProcess::Wait(int timeoutSeconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  while (!HasEnded()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &waitStatus_, 0);
+      pid_ = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const int code = WIFEXITED(waitStatus_) ? WEXITSTATUS(waitStatus_) : 128 + WTERMSIG(waitStatus_);
+  return {code, ReadFile(capture_.Path("stdout")), ReadFile(capture_.Path("stderr"))};
+}
+
+ToolResult RunTool(const std::vector<std::string>& arguments, const ToolSetup& setup) {
+  return ToolProcess(arguments, setup).Wait();
+}
+
+std::string Shown(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& a : arguments) text += "[" + a + "]";
+  return text;
+}
+
+void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
+               const std::string& err, const ToolSetup& setup) {
+  const ToolResult result = RunTool(arguments, setup);
+  EXPECT_EQ(result.status, status) << Shown(arguments);
+  EXPECT_EQ(result.out, out) << Shown(arguments);
+  EXPECT_EQ(result.err, err) << Shown(arguments);
 }

@@ -1,8 +1,12 @@
 #ifndef SLICE2VOL_TESTS_TOOLRUN_H
 #define SLICE2VOL_TESTS_TOOLRUN_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
+
+#include "TestFiles.h"
 
 struct ToolResult {
   int status;  // the exit status, or 128 + the signal that ended the process
@@ -10,7 +14,46 @@ struct ToolResult {
   std::string err;
 };
 
-/// Runs the built executable with argv[0] "slice2vol" and the given arguments.
-ToolResult RunTool(const std::vector<std::string>& arguments);
+/// How the tool's process is set up, beyond its arguments.
+struct ToolSetup {
+  std::vector<std::string> environment;  // NAME=value entries added to the test's own
+  std::vector<int> ignoredSignals;       // ignored from the start, as nohup does
+  bool stdoutIsClosedPipe = false;       // standard output a pipe nobody reads
+  unsigned long addressSpaceLimit = 0;   // bytes; 0 for none
+};
+
+/// The built executable started with argv[0] "slice2vol" and the given arguments, capturing
+/// its standard output and error. A run that outlives the timeout is killed, so a hang fails
+/// the test instead of stalling the suite.
+class ToolProcess {
+ public:
+  explicit ToolProcess(const std::vector<std::string>& arguments, const ToolSetup& setup = {});
+  ~ToolProcess();
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+
+  void Signal(int signalNumber) const;
+  bool HasEnded();
+  ToolResult Wait(int timeoutSeconds = 120);
+
+ private:
+  TempFolder capture_;
+  pid_t pid_ = -1;
+  int waitStatus_ = 0;
+};
+
+/// Runs the tool to its end.
+ToolResult RunTool(const std::vector<std::string>& arguments, const ToolSetup& setup = {});
+
+/// Runs the tool and checks its exit status and its exact standard output and error.
+void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
+               const std::string& err = "", const ToolSetup& setup = {});
+
+/// The arguments in brackets, for failure messages.
+std::string Shown(const std::vector<std::string>& arguments);
+
+/// The driver's lines when neither a region nor a depth is given.
+inline const std::string kNoRegion = "no argument --region provided\n";
+inline const std::string kDefaultDepth = "using default tile depth = 10\n";
 
 #endif
