@@ -11,6 +11,8 @@ class TempFolder {
   ~TempFolder();
   std::string Path(const std::string& name) const { return path_ + "/" + name; }
   bool IsEmpty() const;
+  /// The names of the files in the folder, sorted.
+  std::vector<std::string> Names() const;
 
  private:
   std::string path_;

@@ -1,0 +1,259 @@
+// The output path holds either a complete volume or exactly what it held before the run: every
+// failure, interruption and odd output is checked against the folder's listing and bytes.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestFiles.h"
+#include "TestImages.h"
+#include "ToolRun.h"
+#include "itkPNGImageIO.h"
+
+namespace {
+
+const std::string kPrevious = "the volume of an earlier run\n";
+const std::string kTemporaryPrefix = ".slice2vol-";
+
+unsigned ModeOf(const std::string& path) {
+  struct stat status {};
+  stat(path.c_str(), &status);
+  return status.st_mode & 07777;
+}
+
+bool IsLink(const std::string& path) {
+  struct stat status {};
+  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+class OutputSafety : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    images = new TempFolder;
+    auto pattern = [](unsigned x, unsigned y) { return (x * 5 + y * 3) % 256; };
+    WriteTestImage<std::uint8_t>(Image("small.png"), 30, 20, pattern, itk::PNGImageIO::New());
+    WriteTestImage<std::uint8_t>(Image("large.png"), 1000, 1000, pattern, itk::PNGImageIO::New());
+    WriteTestImage<std::uint8_t>(Image("dot.png"), 1, 1, pattern, itk::PNGImageIO::New());
+    WriteTestImage<std::uint8_t>(Image("square100.png"), 100, 100, pattern, itk::PNGImageIO::New());
+    // What a successful run on small.png writes.
+    const TempFolder scratch;
+    const ToolResult result =
+        RunTool({"--input2d", Image("small.png"), "--output", scratch.Path("v.vtk"), "-d", "2"});
+    ASSERT_EQ(result.status, 0);
+    smallVolume = new std::string(ReadFile(scratch.Path("v.vtk")));
+  }
+  static void TearDownTestSuite() {
+    delete images;
+    delete smallVolume;
+  }
+
+  static std::string Image(const std::string& name) { return images->Path(name); }
+
+  ToolResult RunSmall(const std::string& outputPath, const ToolSetup& setup = {}) {
+    return RunTool({"--input2d", Image("small.png"), "--output", outputPath, "-d", "2"}, setup);
+  }
+
+  // Waits until the run has begun writing its temporary file; false if it ended first.
+  bool AwaitTemporaryFile(ToolProcess& run) {
+    while (!run.HasEnded()) {
+      for (const std::string& name : output.Names()) {
+        struct stat status {};
+        if (name.rfind(kTemporaryPrefix, 0) == 0 && stat(output.Path(name).c_str(), &status) == 0 &&
+            status.st_size > 0) {
+          return true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+  }
+
+  static TempFolder* images;
+  static std::string* smallVolume;
+  TempFolder output;
+};
+
+TempFolder* OutputSafety::images = nullptr;
+std::string* OutputSafety::smallVolume = nullptr;
+
+TEST_F(OutputSafety, FailedRunsLeaveTheOutputPathAsItWas) {
+  const std::vector<std::vector<std::string>> failures = {
+      {"--input2d", Image("missing.png")},
+      {"--input2d", Image("small.png"), "-r", "25 15 10 10"},
+      {"--input2d", Image("small.png"), "-r", "0 0 0 3"},
+      {"--input2d", Image("small.png"), "-d", "0"},
+      {"--input2d", Image("square100.png"), "-d", "2147483647"},
+  };
+  for (const bool existing : {false, true}) {
+    const std::string outputPath = output.Path("out.vtk");
+    if (existing) {
+      WriteFile(outputPath, kPrevious);
+      chmod(outputPath.c_str(), 0640);
+    }
+    for (std::vector<std::string> arguments : failures) {
+      arguments.insert(arguments.end(), {"--output", outputPath});
+      EXPECT_EQ(RunTool(arguments).status, 2) << Shown(arguments);
+      if (existing) {
+        EXPECT_EQ(output.Names(), std::vector<std::string>{"out.vtk"}) << Shown(arguments);
+        EXPECT_EQ(ReadFile(outputPath), kPrevious) << Shown(arguments);
+        EXPECT_EQ(ModeOf(outputPath), 0640u) << Shown(arguments);
+      } else {
+        EXPECT_TRUE(output.IsEmpty()) << Shown(arguments);
+      }
+    }
+  }
+}
+
+TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
+  const mode_t savedMask = umask(027);
+  ASSERT_EQ(RunSmall(output.Path("new.vtk")).status, 0);
+  umask(savedMask);
+  EXPECT_EQ(ModeOf(output.Path("new.vtk")), 0640u);
+
+  WriteFile(output.Path("old.vtk"), kPrevious);
+  chmod(output.Path("old.vtk").c_str(), 0604);
+  ASSERT_EQ(RunSmall(output.Path("old.vtk")).status, 0);
+  EXPECT_EQ(ModeOf(output.Path("old.vtk")), 0604u);
+
+  WriteFile(output.Path("target.vtk"), kPrevious);
+  symlink("target.vtk", output.Path("link.vtk").c_str());
+  symlink("absent.vtk", output.Path("dangling.vtk").c_str());
+  ASSERT_EQ(RunSmall(output.Path("link.vtk")).status, 0);
+  ASSERT_EQ(RunSmall(output.Path("dangling.vtk")).status, 0);
+  EXPECT_TRUE(IsLink(output.Path("link.vtk")));
+  EXPECT_TRUE(IsLink(output.Path("dangling.vtk")));
+
+  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "link.vtk",
+                                             "new.vtk",    "old.vtk",      "target.vtk"};
+  EXPECT_EQ(output.Names(), expected);
+  for (const char* name : {"absent.vtk", "new.vtk", "old.vtk", "target.vtk"}) {
+    EXPECT_TRUE(ReadFile(output.Path(name)) == *smallVolume) << name;
+  }
+}
+
+TEST_F(OutputSafety, DevicesAndFifosAreWrittenInPlaceInOnePass) {
+  EXPECT_EQ(RunSmall("/dev/null").status, 0);
+
+  const std::string fifo = output.Path("volume.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFile(fifo); });
+  const ToolResult result = RunSmall(fifo);
+  reader.join();
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(received == *smallVolume);
+  EXPECT_EQ(output.Names(), std::vector<std::string>{"volume.fifo"});
+}
+
+TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
+  const std::string temporaryRefused =
+      "': cannot create a temporary file in its folder: no such file or directory\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/full", "Error: cannot write volume '/dev/full': no space left on device\n"},
+      {"/proc/version", "Error: cannot write volume '/proc/version" + temporaryRefused},
+      {"/proc/volume.vtk", "Error: cannot write volume '/proc/volume.vtk" + temporaryRefused},
+  };
+  for (const auto& [path, error] : cases) {
+    const ToolResult result = RunSmall(path);
+    EXPECT_EQ(result.status, 2) << path;
+    EXPECT_EQ(result.err, error);
+  }
+
+  ToolSetup closedPipe;
+  closedPipe.stdoutIsClosedPipe = true;
+  const ToolResult piped = RunSmall("/dev/stdout", closedPipe);
+  EXPECT_EQ(piped.status, 2);
+  EXPECT_EQ(piped.err, "Error: cannot write volume '/dev/stdout': broken pipe\n");
+}
+
+TEST_F(OutputSafety, FullDiskLeavesTheOldFile) {
+  if (mount("tmpfs", output.Path("").c_str(), "tmpfs", 0, "size=256k") != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here";
+  }
+  const std::string outputPath = output.Path("out.vtk");
+  WriteFile(outputPath, kPrevious);
+  const ToolResult result =
+      RunTool({"--input2d", Image("square100.png"), "--output", outputPath, "-d", "100"});
+  const std::vector<std::string> names = output.Names();
+  const std::string left = ReadFile(outputPath);
+  umount(output.Path("").c_str());
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err,
+            "Error: cannot write volume '" + outputPath + "': no space left on device\n");
+  EXPECT_EQ(names, std::vector<std::string>{"out.vtk"});
+  EXPECT_EQ(left, kPrevious);
+}
+
+TEST_F(OutputSafety, InterruptionRemovesTheTemporaryFileAndEndsByTheSignal) {
+  const std::string outputPath = output.Path("out.vtk");
+  WriteFile(outputPath, kPrevious);
+  const std::vector<std::string> arguments = {
+      "--input2d", Image("large.png"), "--output", outputPath, "-d", "60"};
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    ToolProcess run(arguments);
+    ASSERT_TRUE(AwaitTemporaryFile(run)) << "the run ended before it could be interrupted";
+    run.Signal(signalNumber);
+    EXPECT_EQ(run.Wait().status, 128 + signalNumber);
+    EXPECT_EQ(output.Names(), std::vector<std::string>{"out.vtk"}) << signalNumber;
+    EXPECT_EQ(ReadFile(outputPath), kPrevious) << signalNumber;
+  }
+
+  // Started under nohup: the hangup is ignored and the run completes.
+  ToolSetup nohup;
+  nohup.ignoredSignals = {SIGHUP};
+  ToolProcess run(arguments, nohup);
+  ASSERT_TRUE(AwaitTemporaryFile(run));
+  run.Signal(SIGHUP);
+  EXPECT_EQ(run.Wait().status, 0);
+  EXPECT_EQ(output.Names(), std::vector<std::string>{"out.vtk"});
+  EXPECT_NE(ReadFile(outputPath), kPrevious);
+}
+
+// Within seconds, not by the system's out-of-memory killer, nor after minutes of setting up a
+// tile filter input per layer. The timeout is a guard against a hang, not a timing assertion.
+TEST_F(OutputSafety, VolumesThatCannotFitFailAtOnce) {
+  struct Case {
+    std::string image;
+    std::string sizeLine;
+    std::string volume;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"square100.png", "[100, 100]\n", "100 x 100 x 2147483647", "21818433853520"},
+      {"dot.png", "[1, 1]\n", "1 x 1 x 2147483647", "345744867167"},
+  };
+  for (const Case& c : cases) {
+    ToolProcess run(
+        {"--input2d", Image(c.image), "--output", output.Path("out.vtk"), "-d", "2147483647"});
+    const ToolResult result = run.Wait(60);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, kNoRegion + "using provided tile depth = 2147483647\n" + c.sizeLine);
+    const std::string start = "Error: not enough memory for a volume of " + c.volume +
+                              " voxels: it needs " + c.bytes + " bytes, more than the ";
+    EXPECT_EQ(result.err.substr(0, start.size()), start);
+    EXPECT_EQ(result.err.substr(result.err.size() - 17), " bytes available\n");
+    EXPECT_TRUE(output.IsEmpty());
+  }
+}
+
+#ifndef SLICE2VOL_SANITIZED  // the sanitizers reserve far more address space than the limit
+TEST_F(OutputSafety, FailedAllocationIsReportedAsMemory) {
+  ToolSetup limited;
+  limited.addressSpaceLimit = 1ul << 30;
+  ExpectRun({"--input2d", Image("large.png"), "--output", output.Path("out.vtk"), "-d", "1500"}, 2,
+            kNoRegion + "using provided tile depth = 1500\n[1000, 1000]\n",
+            "Error: not enough memory for a volume of 1000 x 1000 x 1500 voxels\n", limited);
+  EXPECT_TRUE(output.IsEmpty());
+}
+#endif
+
+}  // namespace
