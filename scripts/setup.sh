@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, for building (default) or also for testing
-# ("--with-tests"). Sourced by demo.sh and test.sh; safe to run again.
+# ("--with-tests": GoogleTest, and clang with its runtime for the fuzzers). Called by demo.sh
+# and test.sh; safe to run again.
 set -euo pipefail
 
 packages=(cmake make g++ libinsighttoolkit5-dev)
 if [[ "${1:-}" == "--with-tests" ]]; then
-  packages+=(libgtest-dev)
+  packages+=(libgtest-dev clang libclang-rt-14-dev)
 fi
 
 missing=()
