@@ -198,5 +198,8 @@ void CheckInputImage(const char* path) {
   }
   if (pixels == 0) Refuse(path, kUndecodable);
   CheckMemory(path, *io, pixels);
+  if (RawPixelDataIsShort(*io, path)) {
+    Refuse(path, "the file ends before the " + DescribeSize(*io) + " pixels its header gives");
+  }
   CheckSampleRange(path, *io);
 }

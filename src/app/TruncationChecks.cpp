@@ -1,11 +1,15 @@
 #include "TruncationChecks.h"
 
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 
+#include "MemoryBudget.h"
 #include "gdcmTrace.h"
+#include "itkVTKImageIO.h"
 
 namespace {
 
@@ -18,7 +22,89 @@ bool IsStandaloneMarker(unsigned char code) {
   return code == 0x01 || (code >= 0xD0 && code <= 0xD7);
 }
 
+constexpr std::size_t kHeaderBytesRead = 64 * 1024;
+
+std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
+    value |= std::uint64_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
+  }
+  return value;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Where the pixels start and how many bytes they take, for the formats that store them raw;
+// false for anything else (compressed data, data in another file, other formats).
+bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
+                      const std::string& header, std::uint64_t& offset, std::uint64_t& bytes) {
+  const std::string format = io.GetNameOfClass();
+  bytes = io.GetComponentSize() * io.GetNumberOfComponents();
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    bytes = SaturatingProduct(bytes, io.GetDimensions(i));
+  }
+  if (format == "MetaImageIO") {
+    // ElementDataFile is the header's last line; LOCAL data follows it at once.
+    const std::size_t field = header.find("ElementDataFile");
+    const std::size_t lineEnd = header.find('\n', field);
+    if (field == std::string::npos || lineEnd == std::string::npos) return false;
+    const std::string line = header.substr(field, lineEnd - field);
+    if (line.find("LOCAL") == std::string::npos) return false;
+    if (header.substr(0, field).find("CompressedData = True") != std::string::npos) return false;
+    offset = lineEnd + 1;
+    return true;
+  }
+  if (format == "NiftiImageIO") {
+    // A single .nii file: sizeof_hdr is 348 and vox_offset, a float, says where data starts.
+    if (!EndsWith(path, ".nii") || Little(header, 0, 4) != 348) return false;
+    float voxOffset = 0;
+    const auto raw = static_cast<std::uint32_t>(Little(header, 108, 4));
+    std::memcpy(&voxOffset, &raw, sizeof voxOffset);
+    if (!(voxOffset >= 348)) return false;
+    offset = static_cast<std::uint64_t>(voxOffset);
+    return true;
+  }
+  if (format == "GiplImageIO") {
+    if (EndsWith(path, ".gz")) return false;
+    offset = 256;
+    return true;
+  }
+  if (format == "VTKImageIO") {
+    const auto& vtk = dynamic_cast<const itk::VTKImageIO&>(io);
+    if (vtk.GetFileType() == itk::IOFileEnum::ASCII) return false;
+    offset = vtk.GetHeaderSize();
+    return true;
+  }
+  if (format == "BMPImageIO") {
+    // Uncompressed rows of bitsPerPixel each, padded to four bytes.
+    if (Little(header, 30, 4) != 0) return false;
+    offset = Little(header, 10, 4);
+    const std::uint64_t width = Little(header, 18, 4);
+    const auto height = static_cast<std::int32_t>(Little(header, 22, 4));
+    const std::uint64_t rowBytes = (SaturatingProduct(width, Little(header, 28, 2)) + 31) / 32 * 4;
+    bytes = SaturatingProduct(rowBytes, height < 0 ? -std::int64_t{height} : height);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool RawPixelDataIsShort(const itk::ImageIOBase& io, const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string header(kHeaderBytesRead, '\0');
+  file.read(&header[0], static_cast<std::streamsize>(header.size()));
+  header.resize(static_cast<std::size_t>(file.gcount()));
+  file.clear();
+  file.seekg(0, std::ios::end);
+  const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+  std::uint64_t offset = 0;
+  std::uint64_t bytes = 0;
+  return FindRawPixelData(io, path, header, offset, bytes) &&
+         fileSize < SaturatingSum(offset, bytes);
+}
 
 // Walks the marker segments, stepping over each by its length and over entropy-coded data to
 // the next marker (inside it, 0xFF is followed only by a stuffed 0x00 or a restart marker),

@@ -156,6 +156,10 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   AsciiVolumeImageIO::Pointer imageIO = AsciiVolumeImageIO::New();
   imageIO->SetFileTypeToASCII();
   writer->SetImageIO(imageIO);
+  // ITK refuses an empty file name itself, without a reason to show.
+  if (outputPath[0] == '\0') {
+    throw PipelineFailure("cannot write volume '': no such file or directory");
+  }
   try {
     writer->Update();
   } catch (const OutputFileError& error) {

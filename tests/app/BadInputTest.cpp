@@ -19,19 +19,24 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "ToolRun.h"
+#include "itkBMPImageIO.h"
 #include "itkGDCMImageIO.h"
+#include "itkGiplImageIO.h"
 #include "itkJPEGImageIO.h"
 #include "itkMetaImageIO.h"
 #include "itkNiftiImageIO.h"
 #include "itkPNGImageIO.h"
 #include "itkRGBPixel.h"
 #include "itkTIFFImageIO.h"
+#include "itkVTKImageIO.h"
 
 namespace {
 
 const std::string kUndecodable =
     "the file is damaged or uses a variant of its format that cannot be decoded";
 const std::string kUnknownFormat = "no supported image format recognises it";
+const std::string kEndsEarly = "the file ends before the ";
+const std::string kPixelsGiven = " pixels its header gives";
 const std::string kShortRange = ", which signed 16-bit pixels (-32768 to 32767) cannot hold";
 
 std::string ReadError(const std::string& path, const std::string& cause) {
@@ -61,6 +66,22 @@ class BadInput : public testing::Test {
     WriteTestImage<std::uint8_t>(Image("good.jpg"), 40, 30, pattern, itk::JPEGImageIO::New());
     WriteTestImage<std::uint8_t>(Image("good.tif"), 40, 30, pattern, itk::TIFFImageIO::New());
     WriteTestImage<std::int16_t>(Image("good.dcm"), 40, 30, pattern, itk::GDCMImageIO::New());
+    // Each image IO is released after its image is written: the BMP writer closes its file
+    // only then.
+    auto rawFormatIO = [](const std::string& suffix) -> itk::ImageIOBase::Pointer {
+      if (suffix == "bmp") return itk::BMPImageIO::New().GetPointer();
+      if (suffix == "mha") return itk::MetaImageIO::New().GetPointer();
+      if (suffix == "nii") return itk::NiftiImageIO::New().GetPointer();
+      if (suffix == "gipl") return itk::GiplImageIO::New().GetPointer();
+      auto vtk = itk::VTKImageIO::New();
+      vtk->SetFileTypeToBinary();
+      return vtk.GetPointer();
+    };
+    for (const std::string suffix : {"bmp", "mha", "nii", "gipl", "vtk"}) {
+      WriteTestImage<std::uint8_t>(Image("good." + suffix), 40, 30, pattern, rawFormatIO(suffix));
+      const std::string whole = ReadFile(Image("good." + suffix));
+      WriteFile(Image("cut." + suffix), whole.substr(0, whole.size() - 1));
+    }
 
     const std::string png = ReadFile(Image("good.png"));
     const std::string jpeg = ReadFile(Image("good.jpg"));
@@ -80,8 +101,12 @@ class BadInput : public testing::Test {
     WriteFile(Image("cut-meta.dcm"), dicom.substr(0, 150));
     WriteFile(Image("cut-data.dcm"), dicom.substr(0, dicom.size() - 500));
     WriteFile(Image("text.png"), "This is not an image.\n");
+    WriteFile(Image("empty.png"), "");
     WriteFile(Image("huge.mha"),
               "ObjectType = Image\nNDims = 2\nDimSize = 1000000 1000000\n"
+              "ElementType = MET_UCHAR\nElementDataFile = LOCAL\n0123456789");
+    WriteFile(Image("claims-more.mha"),
+              "ObjectType = Image\nNDims = 2\nDimSize = 30000 30000\n"
               "ElementType = MET_UCHAR\nElementDataFile = LOCAL\n0123456789");
     WriteFile(Image("huge.nrrd"),
               "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 1000000 1000000\nencoding: raw\n\n"
@@ -113,6 +138,7 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       {"missing.png", "no such file or directory"},
       {"", "it is a folder, not an image file"},
       {"fifo.png", "it is not a regular file"},
+      {"empty.png", "the file is empty"},
       {"text.png", kUnknownFormat},
       // The JPEG, PNG and DICOM libraries crash on several of these instead of reporting them.
       {"soi-only.jpg", kUndecodable},
@@ -127,6 +153,13 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       {"cut-data.tif", kUnknownFormat},
       {"cut-meta.dcm", kUndecodable},
       {"cut-data.dcm", kUndecodable},
+      // Their readers would pad the missing pixels.
+      {"cut.bmp", kEndsEarly + "40 x 30" + kPixelsGiven},
+      {"cut.mha", kEndsEarly + "40 x 30" + kPixelsGiven},
+      {"cut.nii", kEndsEarly + "40 x 30" + kPixelsGiven},
+      {"cut.gipl", kEndsEarly + "40 x 30 x 1" + kPixelsGiven},
+      {"cut.vtk", kEndsEarly + "40 x 30" + kPixelsGiven},
+      {"claims-more.mha", kEndsEarly + "30000 x 30000" + kPixelsGiven},
   };
   for (const Case& c : cases) {
     ExpectRefused(Image(c.name), output.Path("out.vtk"), c.cause);

@@ -159,6 +159,7 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
       "': cannot create a temporary file in its folder: no such file or directory\n";
   const std::pair<std::string, std::string> cases[] = {
       {"/dev/full", "Error: cannot write volume '/dev/full': no space left on device\n"},
+      {"", "Error: cannot write volume '': no such file or directory\n"},
       {"/proc/version", "Error: cannot write volume '/proc/version" + temporaryRefused},
       {"/proc/volume.vtk", "Error: cannot write volume '/proc/volume.vtk" + temporaryRefused},
   };
