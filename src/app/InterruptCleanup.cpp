@@ -1,27 +1,25 @@
 #include "InterruptCleanup.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Large enough for any path the system can open; a longer one is never registered.
+// The handler may run on any thread, ITK's workers included: the name is complete before the
+// flag is raised, and the flag is lowered before the name changes.
 char pathToRemove[4097];
+std::atomic<bool> pathRegistered{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler reads the flag");
 
 void RemoveAndEndBySignal(int signalNumber) {
-  if (pathToRemove[0] != '\0') unlink(pathToRemove);
+  if (pathRegistered.load()) unlink(pathToRemove);
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
-}
-
-sigset_t InterruptSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int signalNumber : kInterruptSignals) sigaddset(&set, signalNumber);
-  return set;
 }
 
 }  // namespace
@@ -33,23 +31,19 @@ void InstallInterruptCleanup() {
     if (current.sa_handler == SIG_IGN) continue;
     struct sigaction cleanup {};
     cleanup.sa_handler = RemoveAndEndBySignal;
-    // The other interrupts wait while one is handled, so the file is removed once.
-    cleanup.sa_mask = InterruptSet();
+    // The other interrupts wait while one is handled.
+    sigemptyset(&cleanup.sa_mask);
+    for (int other : kInterruptSignals) sigaddset(&cleanup.sa_mask, other);
     sigaction(signalNumber, &cleanup, nullptr);
   }
 }
 
 void RemoveOnInterrupt(const char* path) {
+  pathRegistered.store(false);
   const std::size_t length = std::strlen(path);
-  if (length >= sizeof pathToRemove) return;
+  if (length >= sizeof pathToRemove) return;  // longer than any path the system opens
   std::memcpy(pathToRemove, path, length + 1);
+  pathRegistered.store(true);
 }
 
-void ForgetRemoveOnInterrupt() { pathToRemove[0] = '\0'; }
-
-InterruptsBlocked::InterruptsBlocked() {
-  const sigset_t set = InterruptSet();
-  pthread_sigmask(SIG_BLOCK, &set, &previous_);
-}
-
-InterruptsBlocked::~InterruptsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+void ForgetRemoveOnInterrupt() { pathRegistered.store(false); }

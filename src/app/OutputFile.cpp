@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 #include "InterruptCleanup.h"
@@ -14,6 +13,7 @@
 namespace {
 
 constexpr int kMostLinksFollowed = 40;
+constexpr int kMostTemporaryNamesTried = 100;
 
 [[noreturn]] void Fail(int errorNumber) { throw OutputFileError(SystemErrorText(errorNumber)); }
 
@@ -65,19 +65,20 @@ OutputFile::OutputFile(const char* path) {
 
 void OutputFile::CreateTemporary(const std::string& target, unsigned mode) {
   const std::string folder = FolderOf(target);
-  std::string name = folder + "/.slice2vol-XXXXXX";
-  {
-    // Blocked until the name is registered, so an interruption cannot leave the file behind.
-    InterruptsBlocked blocked;
-    fd_ = mkostemp(&name[0], O_CLOEXEC);
-    if (fd_ < 0) {
-      const int error = errno;
-      struct stat status {};
-      if (stat(folder.c_str(), &status) != 0) Fail(error);
-      throw OutputFileError("cannot create a temporary file in its folder: " +
-                            SystemErrorText(error));
-    }
+  const std::string stem = folder + "/.slice2vol-" + std::to_string(getpid()) + "-";
+  std::string name;
+  for (int attempt = 0;; ++attempt) {
+    name = stem + std::to_string(attempt);
     RemoveOnInterrupt(name.c_str());
+    fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd_ >= 0) break;
+    const int error = errno;
+    ForgetRemoveOnInterrupt();
+    if (error == EEXIST && attempt < kMostTemporaryNamesTried) continue;  // left by a killed run
+    struct stat status {};
+    if (error == EEXIST || stat(folder.c_str(), &status) != 0) Fail(error);
+    throw OutputFileError("cannot create a temporary file in its folder: " +
+                          SystemErrorText(error));
   }
   temporary_ = name;
   target_ = target;
@@ -87,7 +88,6 @@ void OutputFile::CreateTemporary(const std::string& target, unsigned mode) {
 OutputFile::~OutputFile() {
   if (fd_ >= 0) close(fd_);
   if (!temporary_.empty()) {
-    InterruptsBlocked blocked;
     unlink(temporary_.c_str());
     ForgetRemoveOnInterrupt();
   }
@@ -112,7 +112,6 @@ void OutputFile::Commit() {
   fd_ = -1;
   if (close(fd) != 0) Fail(errno);
   if (temporary_.empty()) return;
-  InterruptsBlocked blocked;
   if (rename(temporary_.c_str(), target_.c_str()) != 0) Fail(errno);
   ForgetRemoveOnInterrupt();
   temporary_.clear();
