@@ -11,8 +11,8 @@ namespace {
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGABRT};
 constexpr int kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSignals[0];
 
-// The whole message is composed when the guard is armed: the handler may only call
-// async-signal-safe functions, so it writes these bytes and nothing else.
+// Copied when the guard is armed: the handler may only call async-signal-safe functions, so it
+// writes these bytes and nothing else.
 char message[8192];
 std::size_t messageLength;
 
@@ -31,22 +31,11 @@ void ReportCrashAndExit(int) {
   _exit(2);
 }
 
-void Append(const char* text, std::size_t reserve) {
-  const std::size_t room = sizeof message - reserve - messageLength;
-  const std::size_t length = std::min(std::strlen(text), room);
-  std::memcpy(message + messageLength, text, length);
-  messageLength += length;
-}
-
 }  // namespace
 
-CrashGuard::CrashGuard(const char* inputPath) {
-  static const char kCause[] =
-      "': the file is damaged or uses a variant of its format that cannot be decoded\n";
-  messageLength = 0;
-  Append("Error: cannot read image '", sizeof kCause);
-  Append(inputPath, sizeof kCause);
-  Append(kCause, 0);
+CrashGuard::CrashGuard(const std::string& lastWords) {
+  messageLength = std::min(lastWords.size(), sizeof message);
+  std::memcpy(message, lastWords.data(), messageLength);
 
   stack_t stack{};
   stack.ss_sp = handlerStack;

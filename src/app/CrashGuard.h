@@ -1,16 +1,17 @@
 #ifndef SLICE2VOL_APP_CRASHGUARD_H
 #define SLICE2VOL_APP_CRASHGUARD_H
 
-/// While it lives, a crash (SIGSEGV, SIGBUS, SIGFPE, SIGABRT) ends the process with status 2 and
-/// the line "Error: cannot read image '<path>': the file is damaged or uses a variant of its
-/// format that cannot be decoded" on standard error. Some of the image libraries under ITK
-/// crash on corrupt files instead of reporting them, so the guard is armed only while the input
-/// is read and thresholded: nothing has been written then, and a fault anywhere else still
-/// shows as the crash it is. Standard output must be flushed before: the guard ends the
-/// process without flushing it.
+#include <string>
+
+/// While it lives, a crash (SIGSEGV, SIGBUS, SIGFPE, SIGABRT) ends the process with status 2
+/// after writing lastWords to standard error. Some of the image libraries under ITK crash on
+/// corrupt files instead of reporting them, so the guard is armed only while the input is read
+/// and thresholded: nothing has been written then, and a fault anywhere else still shows as the
+/// crash it is. Standard output must be flushed before: the guard ends the process without
+/// flushing it.
 class CrashGuard {
  public:
-  explicit CrashGuard(const char* inputPath);
+  explicit CrashGuard(const std::string& lastWords);
   ~CrashGuard();
   CrashGuard(const CrashGuard&) = delete;
   CrashGuard& operator=(const CrashGuard&) = delete;

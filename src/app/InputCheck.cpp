@@ -25,9 +25,6 @@ using Component = itk::IOComponentEnum;
   throw PipelineFailure(std::string("cannot read image '") + path + "': " + cause);
 }
 
-const char kUndecodable[] =
-    "the file is damaged or uses a variant of its format that cannot be decoded";
-
 void CheckFileKind(const char* path) {
   struct stat status {};
   if (stat(path, &status) != 0) Refuse(path, SystemErrorText(errno));
@@ -125,7 +122,7 @@ void CheckSampleRange(const char* path, itk::ImageIOBase& io) {
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception&) {
-    Refuse(path, kUndecodable);
+    Refuse(path, kUndecodableImage);
   }
 
   std::string beyond;
@@ -158,12 +155,15 @@ void CheckSampleRange(const char* path, itk::ImageIOBase& io) {
       beyond = FindSamplesBeyondShort<double>(buffer);
       break;
     default:
-      Refuse(path, kUndecodable);
+      Refuse(path, kUndecodableImage);
   }
   if (!beyond.empty()) Refuse(path, beyond);
 }
 
 }  // namespace
+
+const char kUndecodableImage[] =
+    "the file is damaged or uses a variant of its format that cannot be decoded";
 
 void CheckInputImage(const char* path) {
   CheckFileKind(path);
@@ -179,12 +179,12 @@ void CheckInputImage(const char* path) {
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception&) {
-      Refuse(path, kUndecodable);
+      Refuse(path, kUndecodableImage);
     }
-    if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodable);
+    if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
   }
   if (std::string(io->GetNameOfClass()) == "JPEGImageIO" && JpegEndIsMissing(path)) {
-    Refuse(path, kUndecodable);
+    Refuse(path, kUndecodableImage);
   }
 
   // ITK's 2D reader would quietly keep the first slice of a volume or a series; the user
@@ -196,7 +196,7 @@ void CheckInputImage(const char* path) {
     }
     pixels = SaturatingProduct(pixels, io->GetDimensions(i));
   }
-  if (pixels == 0) Refuse(path, kUndecodable);
+  if (pixels == 0) Refuse(path, kUndecodableImage);
   CheckMemory(path, *io, pixels);
   if (RawPixelDataIsShort(*io, path)) {
     Refuse(path, "the file ends before the " + DescribeSize(*io) + " pixels its header gives");

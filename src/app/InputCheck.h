@@ -11,4 +11,7 @@
 /// crash on corrupt files.
 void CheckInputImage(const char* path);
 
+/// The cause given for a file that its format's reader cannot decode.
+extern const char kUndecodableImage[];
+
 #endif

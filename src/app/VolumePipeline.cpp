@@ -95,7 +95,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   {
     // Everything printed so far must be out before the guard may end the process.
     std::cout.flush();
-    CrashGuard guard(inputPath);
+    CrashGuard guard("Error: cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage +
+                     "\n");
     CheckInputImage(inputPath);
     try {
       threshold->Update();
@@ -103,9 +104,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
       if (IsMemoryFailure(error)) {
         throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
       }
-      throw PipelineFailure("cannot read image " + Quoted(inputPath) +
-                            ": the file is damaged or uses a variant of its format that "
-                            "cannot be decoded");
+      throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage);
     }
   }
 
