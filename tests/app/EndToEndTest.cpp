@@ -157,57 +157,45 @@ TEST_F(EndToEnd, CommandLineErrors) {
 TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
   struct Case {
     const char* image;
-    std::vector<std::string> options;
+    std::string region;  // x y sx sy, or empty for none
+    unsigned depth;      // 0 for the default
     const char* outputName;
-    std::string out;
-    std::vector<long> region;  // x y sx sy for the reference; empty without a region
-    unsigned depth;
+    const char* sizeLine;
   };
-  const std::string given = "using provided tile depth = ";
-  const std::string accepted = "argument --region accepted = '";
   const Case cases[] = {
-      {"gray8.png", {}, "out.vtk", kNoRegion + kDefaultDepth + "[37, 23]\n", {}, 10},
-      {"gray8.png", {"-d", "1"}, "out.vtk", kNoRegion + given + "1\n[37, 23]\n", {}, 1},
-      {"square100.png",
-       {"-r", "10 20 30 40"},
-       "out.vtk",
-       accepted + "10 20 30 40'\n" + kDefaultDepth + "[100, 100]\n",
-       {10, 20, 30, 40},
-       10},
-      {"square100.png",
-       {"--region=0 99 100 1", "-d3"},
-       "out.png",
-       accepted + "0 99 100 1'\n" + given + "3\n[100, 100]\n",
-       {0, 99, 100, 1},
-       3},
-      {"gray16.png", {}, "volume", kNoRegion + kDefaultDepth + "[40, 30]\n", {}, 10},
-      {"rgb.png", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[33, 17]\n", {}, 2},
-      {"gray8.tif", {}, "out.nii", kNoRegion + kDefaultDepth + "[29, 31]\n", {}, 10},
-      {"gray8.jpg", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[32, 24]\n", {}, 2},
-      {"gray8.bmp", {"-d", "2"}, "out.vtk", kNoRegion + given + "2\n[21, 13]\n", {}, 2},
-      {"ct.dcm", {"-d", "1"}, "out.vtk", kNoRegion + given + "1\n[30, 20]\n", {}, 1},
-      {"signed.mha",
-       {"-r", "3 4 5 6"},
-       "out.vtk",
-       accepted + "3 4 5 6'\n" + kDefaultDepth + "[25, 20]\n",
-       {3, 4, 5, 6},
-       10},
+      {"gray8.png", "", 0, "out.vtk", "[37, 23]\n"},
+      {"gray8.png", "", 1, "out.vtk", "[37, 23]\n"},
+      {"square100.png", "10 20 30 40", 0, "out.vtk", "[100, 100]\n"},
+      {"square100.png", "0 99 100 1", 3, "out.png", "[100, 100]\n"},
+      {"gray16.png", "", 0, "volume", "[40, 30]\n"},
+      {"rgb.png", "", 2, "out.vtk", "[33, 17]\n"},
+      {"gray8.tif", "", 0, "out.nii", "[29, 31]\n"},
+      {"gray8.jpg", "", 2, "out.vtk", "[32, 24]\n"},
+      {"gray8.bmp", "", 2, "out.vtk", "[21, 13]\n"},
+      {"ct.dcm", "", 1, "out.vtk", "[30, 20]\n"},
+      {"signed.mha", "3 4 5 6", 0, "out.vtk", "[25, 20]\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"--input2d", Image(c.image), "--output",
                                           output.Path(c.outputName)};
-    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    ExpectRun(arguments, 0, c.out);
-
     PlainRequest reference;
-    reference.regionGiven = !c.region.empty();
-    if (reference.regionGiven) {
-      reference.index[0] = c.region[0];
-      reference.index[1] = c.region[1];
-      reference.size[0] = c.region[2];
-      reference.size[1] = c.region[3];
+    std::string out = kNoRegion;
+    if (!c.region.empty()) {
+      arguments.insert(arguments.end(), {"-r", c.region});
+      out = "argument --region accepted = '" + c.region + "'\n";
+      reference.regionGiven = true;
+      std::istringstream(c.region) >> reference.index[0] >> reference.index[1] >>
+          reference.size[0] >> reference.size[1];
     }
-    reference.depth = c.depth;
+    if (c.depth != 0) {
+      arguments.insert(arguments.end(), {"-d", std::to_string(c.depth)});
+      out += "using provided tile depth = " + std::to_string(c.depth) + "\n";
+      reference.depth = c.depth;
+    } else {
+      out += kDefaultDepth;
+    }
+    ExpectRun(arguments, 0, out + c.sizeLine);
+
     reference.input = Image(c.image);
     reference.output = output.Path("reference");
     WritePlainVolume(reference);
@@ -251,66 +239,25 @@ TEST_F(EndToEnd, OtsuThresholdIsTheMidpointOfItsBin) {
   EXPECT_FALSE(volume == ReadFile(output.Path("upper-edge.vtk")));
 }
 
-TEST_F(EndToEnd, PipelineFailuresEndWithStatusTwoAndWriteNothing) {
-  const std::string regionLine = "argument --region accepted = '";
-  struct Case {
-    std::string input;
-    std::vector<std::string> options;
-    std::string outputPath;  // relative to the output folder unless absolute
-    std::string out;
-    std::string err;
+TEST_F(EndToEnd, RegionsAndDepthsThatMakeNoVolumeEndWithStatusTwo) {
+  const std::pair<std::string, std::string> regions[] = {
+      {"90 90 20 20", "is not inside the image of size [100, 100]"},
+      {"100 0 1 1", "is not inside the image of size [100, 100]"},
+      {"2147483647 0 2147483647 1", "is not inside the image of size [100, 100]"},
+      {"0 0 0 5", "is empty: its width and height must be at least 1"},
+      {"3 3 5 0", "is empty: its width and height must be at least 1"},
   };
-  const std::string none = output.Path("none");
-  const Case cases[] = {
-      {Image("square100.png"),
-       {"-r", "90 90 20 20"},
-       "out.vtk",
-       regionLine + "90 90 20 20'\n" + kDefaultDepth + "[100, 100]\n",
-       "Error: region '90 90 20 20' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"),
-       {"-r", "100 0 1 1"},
-       "out.vtk",
-       regionLine + "100 0 1 1'\n" + kDefaultDepth + "[100, 100]\n",
-       "Error: region '100 0 1 1' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"),
-       {"-r", "2147483647 0 2147483647 1"},
-       "out.vtk",
-       regionLine + "2147483647 0 2147483647 1'\n" + kDefaultDepth + "[100, 100]\n",
-       "Error: region '2147483647 0 2147483647 1' is not inside the image of size [100, 100]\n"},
-      {Image("square100.png"),
-       {"-r", "0 0 0 5"},
-       "out.vtk",
-       regionLine + "0 0 0 5'\n" + kDefaultDepth + "[100, 100]\n",
-       "Error: region '0 0 0 5' is empty: its width and height must be at least 1\n"},
-      {Image("square100.png"),
-       {"-r", "3 3 5 0"},
-       "out.vtk",
-       regionLine + "3 3 5 0'\n" + kDefaultDepth + "[100, 100]\n",
-       "Error: region '3 3 5 0' is empty: its width and height must be at least 1\n"},
-      {Image("gray8.png"),
-       {"-d", "0"},
-       "out.vtk",
-       kNoRegion + "using provided tile depth = 0\n[37, 23]\n",
-       "Error: cannot make a volume of tile depth 0: the depth must be at least 1\n"},
-      {Image("gray8.png"),
-       {},
-       none + "/out.vtk",
-       kNoRegion + kDefaultDepth + "[37, 23]\n",
-       "Error: cannot write volume '" + none + "/out.vtk': no such file or directory\n"},
-      {Image("gray8.png"),
-       {},
-       output.Path(""),
-       kNoRegion + kDefaultDepth + "[37, 23]\n",
-       "Error: cannot write volume '" + output.Path("") + "': is a directory\n"},
-  };
-  for (const Case& c : cases) {
-    const std::string outputPath =
-        c.outputPath[0] == '/' ? c.outputPath : output.Path(c.outputPath);
-    std::vector<std::string> arguments = {"--input2d", c.input, "--output", outputPath};
-    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    ExpectRun(arguments, 2, c.out, c.err);
-    EXPECT_TRUE(output.IsEmpty()) << Shown(arguments);
+  for (const auto& [region, cause] : regions) {
+    ExpectRun(
+        {"--input2d", Image("square100.png"), "--output", output.Path("out.vtk"), "-r", region}, 2,
+        "argument --region accepted = '" + region + "'\n" + kDefaultDepth + "[100, 100]\n",
+        "Error: region '" + region + "' " + cause + "\n");
+    EXPECT_TRUE(output.IsEmpty()) << region;
   }
+  ExpectRun({"--input2d", Image("gray8.png"), "--output", output.Path("out.vtk"), "-d", "0"}, 2,
+            kNoRegion + "using provided tile depth = 0\n[37, 23]\n",
+            "Error: cannot make a volume of tile depth 0: the depth must be at least 1\n");
+  EXPECT_TRUE(output.IsEmpty());
 }
 
 }  // namespace

@@ -160,6 +160,9 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
   const std::pair<std::string, std::string> cases[] = {
       {"/dev/full", "Error: cannot write volume '/dev/full': no space left on device\n"},
       {"", "Error: cannot write volume '': no such file or directory\n"},
+      {output.Path("none/out.vtk"), "Error: cannot write volume '" + output.Path("none/out.vtk") +
+                                        "': no such file or directory\n"},
+      {output.Path(""), "Error: cannot write volume '" + output.Path("") + "': is a directory\n"},
       {"/proc/version", "Error: cannot write volume '/proc/version" + temporaryRefused},
       {"/proc/volume.vtk", "Error: cannot write volume '/proc/volume.vtk" + temporaryRefused},
   };
