@@ -232,8 +232,8 @@ TEST_F(OutputSafety, VolumesThatCannotFitFailAtOnce) {
     std::string bytes;
   };
   const Case cases[] = {
-      {"square100.png", "[100, 100]\n", "100 x 100 x 2147483647", "21818433853520"},
-      {"dot.png", "[1, 1]\n", "1 x 1 x 2147483647", "345744867167"},
+      {"square100.png", "[100, 100]\n", "100 x 100 x 2147483647", "21835613722696"},
+      {"dot.png", "[1, 1]\n", "1 x 1 x 2147483647", "362924736343"},
   };
   for (const Case& c : cases) {
     ToolProcess run(

@@ -1,0 +1,55 @@
+#include "LayerTileImageFilter.h"
+
+#include <cstring>
+
+bool LayerTileImageFilter::StacksEqualSlices() const {
+  const LayoutArrayType layout = GetLayout();
+  const unsigned inputs = GetNumberOfIndexedInputs();
+  if (layout[0] != 1 || layout[1] != 1 || layout[2] != 0 || inputs == 0) return false;
+  const InputImageType* first = GetInput(0);
+  if (first == nullptr) return false;
+  const auto size = first->GetLargestPossibleRegion().GetSize();
+  for (unsigned k = 1; k < inputs; ++k) {
+    const InputImageType* input = GetInput(k);
+    if (input == nullptr || input->GetLargestPossibleRegion().GetSize() != size) return false;
+  }
+  return true;
+}
+
+// As ITK's filter does for this layout: the first input's spacing and origin, 1 and 0 along the
+// stack, and one layer per input.
+void LayerTileImageFilter::GenerateOutputInformation() {
+  if (!StacksEqualSlices()) {
+    Superclass::GenerateOutputInformation();
+    return;
+  }
+  const InputImageType* first = GetInput(0);
+  OutputImageType* output = GetOutput();
+  OutputImageType::SpacingType spacing;
+  OutputImageType::PointType origin;
+  OutputImageType::SizeType size;
+  for (unsigned i = 0; i < 2; ++i) {
+    spacing[i] = first->GetSpacing()[i];
+    origin[i] = first->GetOrigin()[i];
+    size[i] = first->GetLargestPossibleRegion().GetSize()[i];
+  }
+  spacing[2] = 1.0;
+  origin[2] = 0.0;
+  size[2] = GetNumberOfIndexedInputs();
+  output->SetSpacing(spacing);
+  output->SetOrigin(origin);
+  output->SetLargestPossibleRegion(OutputImageType::RegionType(size));
+}
+
+void LayerTileImageFilter::GenerateData() {
+  if (!StacksEqualSlices()) {
+    Superclass::GenerateData();
+    return;
+  }
+  AllocateOutputs();
+  unsigned char* layer = GetOutput()->GetBufferPointer();
+  const std::size_t layerSize = GetInput(0)->GetLargestPossibleRegion().GetNumberOfPixels();
+  for (unsigned k = 0; k < GetNumberOfIndexedInputs(); ++k, layer += layerSize) {
+    std::memcpy(layer, GetInput(k)->GetBufferPointer(), layerSize);
+  }
+}

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "LayerTileImageFilter.h"
+#include "itkRegionOfInterestImageFilter.h"
+#include "itkTileImageFilter.h"
+
+namespace {
+
+using Slice = itk::Image<unsigned char, 2>;
+using Volume = itk::Image<unsigned char, 3>;
+using Layout = itk::FixedArray<unsigned int, 3>;
+
+Slice::Pointer MakeSlice(unsigned long width, unsigned long height, unsigned seed) {
+  auto slice = Slice::New();
+  slice->SetRegions(Slice::SizeType{{width, height}});
+  slice->Allocate();
+  const double spacing[] = {0.5, 2.0};
+  const double origin[] = {-3.0, 7.25};
+  slice->SetSpacing(spacing);
+  slice->SetOrigin(origin);
+  std::mt19937 random(seed);
+  for (std::size_t i = 0; i < width * height; ++i) slice->GetBufferPointer()[i] = random() % 256;
+  return slice;
+}
+
+// A region of a slice, as the tool crops it: its origin moves to the region's first pixel.
+Slice::Pointer Crop(Slice* slice, long x, long y, unsigned long width, unsigned long height) {
+  auto crop = itk::RegionOfInterestImageFilter<Slice, Slice>::New();
+  crop->SetRegionOfInterest(Slice::RegionType({{x, y}}, {{width, height}}));
+  crop->SetInput(slice);
+  crop->Update();
+  return crop->GetOutput();
+}
+
+template <typename Filter>
+Volume::Pointer Tile(const std::vector<Slice::Pointer>& inputs, const Layout& layout) {
+  auto filter = Filter::New();
+  filter->SetLayout(layout);
+  for (unsigned k = 0; k < inputs.size(); ++k) filter->SetInput(k, inputs[k]);
+  filter->Update();
+  return filter->GetOutput();
+}
+
+void ExpectSameVolume(const Volume* ours, const Volume* stock) {
+  ASSERT_EQ(ours->GetLargestPossibleRegion(), stock->GetLargestPossibleRegion());
+  EXPECT_EQ(ours->GetBufferedRegion(), stock->GetBufferedRegion());
+  EXPECT_EQ(ours->GetSpacing(), stock->GetSpacing());
+  EXPECT_EQ(ours->GetOrigin(), stock->GetOrigin());
+  EXPECT_EQ(ours->GetDirection(), stock->GetDirection());
+  EXPECT_EQ(std::memcmp(ours->GetBufferPointer(), stock->GetBufferPointer(),
+                        ours->GetLargestPossibleRegion().GetNumberOfPixels()),
+            0);
+}
+
+TEST(LayerTileImageFilter, SameVolumeAsItkTileFilter) {
+  const Slice::Pointer whole = MakeSlice(9, 6, 1);
+  const Slice::Pointer slices[] = {MakeSlice(1, 1, 2), MakeSlice(7, 3, 3), whole,
+                                   Crop(whole, 2, 1, 5, 4), Crop(whole, 0, 5, 9, 1)};
+  const Layout stack{{1, 1, 0}};
+  for (const Slice::Pointer& slice : slices) {
+    for (const unsigned depth : {1u, 2u, 7u, 13u}) {
+      const std::vector<Slice::Pointer> inputs(depth, slice);
+      SCOPED_TRACE(testing::Message() << slice->GetLargestPossibleRegion() << " depth " << depth);
+      ExpectSameVolume(Tile<LayerTileImageFilter>(inputs, stack),
+                       Tile<itk::TileImageFilter<Slice, Volume>>(inputs, stack));
+    }
+  }
+}
+
+// Layer k is input k, whatever the inputs hold; layouts and sizes this filter does not stack
+// itself are ITK's to tile.
+TEST(LayerTileImageFilter, DifferentInputsAndOtherLayoutsAsItkTileFilter) {
+  using Stock = itk::TileImageFilter<Slice, Volume>;
+  const std::vector<Slice::Pointer> distinct = {MakeSlice(4, 3, 4), MakeSlice(4, 3, 5),
+                                                MakeSlice(4, 3, 6)};
+  const std::vector<Slice::Pointer> mixed = {MakeSlice(4, 3, 7), MakeSlice(2, 5, 8)};
+  ExpectSameVolume(Tile<LayerTileImageFilter>(distinct, Layout{{1, 1, 0}}),
+                   Tile<Stock>(distinct, Layout{{1, 1, 0}}));
+  ExpectSameVolume(Tile<LayerTileImageFilter>(mixed, Layout{{1, 1, 0}}),
+                   Tile<Stock>(mixed, Layout{{1, 1, 0}}));
+  ExpectSameVolume(Tile<LayerTileImageFilter>(distinct, Layout{{3, 1, 0}}),
+                   Tile<Stock>(distinct, Layout{{3, 1, 0}}));
+}
+
+}  // namespace
