@@ -1,6 +1,6 @@
 #include "AsciiVolumeImageIO.h"
 
-#include <array>
+#include <cstdint>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -12,44 +12,65 @@ namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 constexpr std::size_t kValuesPerLine = 6;
+constexpr std::size_t kLineRoom = 64;  // more than a line end and three 8-byte stores
 
-struct DecimalText {
-  std::array<char, 4> text;  // the digits followed by one blank
-  std::size_t length;
+// The text of two consecutive values, each followed by its blank, for all 65536 pairs: at most
+// "255 255 ", which fills one 8-byte word, so a line of six values takes three lookups and
+// three word stores. It is correct for any values, not only the 0 and 255 the tool writes.
+struct PairTexts {
+  std::vector<std::uint64_t> word = std::vector<std::uint64_t>(65536);
+  std::vector<std::uint8_t> length = std::vector<std::uint8_t>(65536);
 };
 
-std::array<DecimalText, 256> MakeDecimalTable() {
-  std::array<DecimalText, 256> table{};
-  for (int value = 0; value < 256; ++value) {
-    const std::string digits = std::to_string(value) + ' ';
-    std::memcpy(table[value].text.data(), digits.data(), digits.size());
-    table[value].length = digits.size();
-  }
+const PairTexts& PairTextTable() {
+  static const PairTexts table = [] {
+    PairTexts texts;
+    for (unsigned first = 0; first < 256; ++first) {
+      for (unsigned second = 0; second < 256; ++second) {
+        const std::string text = std::to_string(first) + ' ' + std::to_string(second) + ' ';
+        const unsigned index = first * 256 + second;
+        std::memcpy(&texts.word[index], text.data(), text.size());
+        texts.length[index] = static_cast<std::uint8_t>(text.size());
+      }
+    }
+    return texts;
+  }();
   return table;
+}
+
+// Stores a whole word; only the pair's own bytes count, the rest is overwritten next.
+char* PutPair(const PairTexts& texts, char* cursor, unsigned char first, unsigned char second) {
+  const unsigned index = first * 256u + second;
+  std::memcpy(cursor, &texts.word[index], sizeof(std::uint64_t));
+  return cursor + texts.length[index];
 }
 
 // ITK's layout: each value followed by one blank, a line end before every sixth value after
 // the first, none after the last.
 void WriteBody(OutputFile& output, const unsigned char* voxels, std::size_t count) {
-  static const std::array<DecimalText, 256> decimal = MakeDecimalTable();
+  const PairTexts& texts = PairTextTable();
   std::vector<char> block(kBlockSize);
   char* const begin = block.data();
-  char* const flushMark = begin + kBlockSize - 8;
+  char* const flushMark = begin + kBlockSize - kLineRoom;
   char* cursor = begin;
-  std::size_t onLine = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (onLine == kValuesPerLine) {
-      *cursor++ = '\n';
-      onLine = 0;
-    }
-    const DecimalText& entry = decimal[voxels[i]];
-    std::memcpy(cursor, entry.text.data(), entry.text.size());
-    cursor += entry.length;
-    ++onLine;
+  const std::size_t fullLines = count / kValuesPerLine;
+  const unsigned char* value = voxels;
+  for (std::size_t line = 0; line < fullLines; ++line, value += kValuesPerLine) {
+    if (line > 0) *cursor++ = '\n';
+    cursor = PutPair(texts, cursor, value[0], value[1]);
+    cursor = PutPair(texts, cursor, value[2], value[3]);
+    cursor = PutPair(texts, cursor, value[4], value[5]);
     if (cursor >= flushMark) {
       output.Write(begin, static_cast<std::size_t>(cursor - begin));
       cursor = begin;
     }
+  }
+  std::size_t left = count - fullLines * kValuesPerLine;
+  if (left > 0 && fullLines > 0) *cursor++ = '\n';
+  for (; left >= 2; left -= 2, value += 2) cursor = PutPair(texts, cursor, value[0], value[1]);
+  if (left == 1) {
+    // A lone last value: its pair with 0 less the two bytes of "0 ".
+    cursor = PutPair(texts, cursor, value[0], 0) - 2;
   }
   output.Write(begin, static_cast<std::size_t>(cursor - begin));
 }

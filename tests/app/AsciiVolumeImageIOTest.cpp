@@ -38,9 +38,10 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
   struct Size {
     unsigned long w, h, d;
   };
-  // Lines of six values, partial last lines, and a body larger than one write block.
-  const Size sizes[] = {{1, 1, 1},  {5, 1, 1}, {6, 1, 1},  {7, 1, 1},
-                        {12, 1, 1}, {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
+  // Lines of six values, last lines of one to five, and a body of several write blocks.
+  const Size sizes[] = {{1, 1, 1}, {2, 1, 1},  {3, 1, 1},     {4, 1, 1},  {5, 1, 1},
+                        {6, 1, 1}, {7, 1, 1},  {8, 1, 1},     {10, 1, 1}, {12, 1, 1},
+                        {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
   TempFolder folder;
   unsigned seed = 1;
   for (const Size& s : sizes) {
