@@ -38,6 +38,39 @@ const PairTexts& PairTextTable() {
   return table;
 }
 
+// The tool's volumes hold only 0 and 255: for a line of six such values, the whole line's text
+// (its line end first) comes from one of 64 entries, found from the six values' top bits.
+struct BinaryLineTexts {
+  char text[64][32];
+  std::uint8_t length[64];
+};
+
+const BinaryLineTexts& BinaryLineTable() {
+  static const BinaryLineTexts table = [] {
+    BinaryLineTexts lines{};
+    for (unsigned key = 0; key < 64; ++key) {
+      std::string text = "\n";
+      for (unsigned i = 0; i < kValuesPerLine; ++i) text += (key >> i & 1) != 0 ? "255 " : "0 ";
+      std::memcpy(lines.text[key], text.data(), text.size());
+      lines.length[key] = static_cast<std::uint8_t>(text.size());
+    }
+    return lines;
+  }();
+  return table;
+}
+
+// The key of a line of six values that are all 0 or 255, or -1 for any other line. The eight
+// bytes from the line's start must be readable; the last two are not part of it.
+int BinaryLineKey(const unsigned char* line) {
+  std::uint64_t values = 0;
+  std::memcpy(&values, line, sizeof values);
+  values &= 0xFFFFFFFFFFFFu;
+  const std::uint64_t topBits = values & 0x808080808080u;
+  if (values != (topBits >> 7) * 0xFF) return -1;
+  // Gathers the six top bits, one per byte, into the key's low six bits.
+  return static_cast<int>(((topBits >> 7) * 0x810204081u) >> 35 & 0x3F);
+}
+
 // Stores a whole word; only the pair's own bytes count, the rest is overwritten next.
 char* PutPair(const PairTexts& texts, char* cursor, unsigned char first, unsigned char second) {
   const unsigned index = first * 256u + second;
@@ -49,17 +82,31 @@ char* PutPair(const PairTexts& texts, char* cursor, unsigned char first, unsigne
 // the first, none after the last.
 void WriteBody(OutputFile& output, const unsigned char* voxels, std::size_t count) {
   const PairTexts& texts = PairTextTable();
+  const BinaryLineTexts& lines = BinaryLineTable();
   std::vector<char> block(kBlockSize);
   char* const begin = block.data();
   char* const flushMark = begin + kBlockSize - kLineRoom;
   char* cursor = begin;
   const std::size_t fullLines = count / kValuesPerLine;
   const unsigned char* value = voxels;
-  for (std::size_t line = 0; line < fullLines; ++line, value += kValuesPerLine) {
-    if (line > 0) *cursor++ = '\n';
+  auto putLineOfPairs = [&] {
     cursor = PutPair(texts, cursor, value[0], value[1]);
     cursor = PutPair(texts, cursor, value[2], value[3]);
     cursor = PutPair(texts, cursor, value[4], value[5]);
+  };
+  if (fullLines > 0) {  // the first line has no line end before it
+    putLineOfPairs();
+    value += kValuesPerLine;
+  }
+  for (std::size_t line = 1; line < fullLines; ++line, value += kValuesPerLine) {
+    const int key = value + sizeof(std::uint64_t) <= voxels + count ? BinaryLineKey(value) : -1;
+    if (key >= 0) {
+      std::memcpy(cursor, lines.text[key], sizeof lines.text[key]);
+      cursor += lines.length[key];
+    } else {
+      *cursor++ = '\n';
+      putLineOfPairs();
+    }
     if (cursor >= flushMark) {
       output.Write(begin, static_cast<std::size_t>(cursor - begin));
       cursor = begin;
