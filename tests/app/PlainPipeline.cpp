@@ -1,5 +1,7 @@
 #include "PlainPipeline.h"
 
+#include <chrono>
+
 #include "itkImage.h"
 #include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
@@ -8,7 +10,7 @@
 #include "itkTileImageFilter.h"
 #include "itkVTKImageIO.h"
 
-void WritePlainVolume(const PlainRequest& request) {
+double WritePlainVolume(const PlainRequest& request) {
   using Input = itk::Image<short, 2>;
   using Slice = itk::Image<unsigned char, 2>;
   using Volume = itk::Image<unsigned char, 3>;
@@ -42,6 +44,7 @@ void WritePlainVolume(const PlainRequest& request) {
   layout[2] = 0;
   tile->SetLayout(layout);
   for (unsigned layer = 0; layer < request.depth; ++layer) tile->SetInput(layer, slice);
+  tile->Update();
 
   auto io = itk::VTKImageIO::New();
   io->SetFileTypeToASCII();
@@ -49,5 +52,7 @@ void WritePlainVolume(const PlainRequest& request) {
   writer->SetInput(tile->GetOutput());
   writer->SetImageIO(io);
   writer->SetFileName(request.output);
+  const auto writeStart = std::chrono::steady_clock::now();
   writer->Update();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count();
 }
