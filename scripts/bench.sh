@@ -70,6 +70,7 @@ volumeBytes=$((2048 * 2048 * 24))
 rssBound=$((volumeBytes + 2 * 2048 * 2048 + 64 * 1048576))
 
 echo "2048 x 2048 x 24 ($bytes bytes of text), median seconds:"
+echo
 echo "| | seconds |"
 echo "|---|---|"
 echo "| slice2vol | $toolTime |"
@@ -80,6 +81,7 @@ echo "| job limit (the two above) | $limit |"
 echo
 
 echo "Depth scaling, 10 x 10 image:"
+echo
 echo "| depth | seconds | peak RSS |"
 echo "|---|---|---|"
 $bench image "$work/small.png" 10 10
@@ -98,6 +100,7 @@ done
 echo
 
 echo "Size scaling, depth 4:"
+echo
 echo "| image | seconds | peak RSS | volume | RSS bound |"
 echo "|---|---|---|---|---|"
 sizesWithin=1
@@ -114,6 +117,7 @@ done
 echo
 
 echo "Targets:"
+echo
 echo "- $(verdict "$([[ $writers == identical ]] && echo 1 || echo 0)") writer bytes identical to ITK's"
 echo "- $(verdict "$(awk -v p="$plainTime" -v t="$toolTime" 'BEGIN { print (p >= 10 * t) }')") at least 10x faster than the plain pipeline: $(awk -v p="$plainTime" -v t="$toolTime" 'BEGIN { printf "%.1fx", p / t }')"
 echo "- $(verdict "$(awk -v l="$limit" -v t="$toolTime" 'BEGIN { print (t <= 1.5 * l) }')") within 1.5x of the job limit: $(awk -v l="$limit" -v t="$toolTime" 'BEGIN { printf "%.2fx", t / l }')"
