@@ -48,11 +48,10 @@ void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pix
   const std::uint64_t filePixelBytes = io.GetComponentSize() * io.GetNumberOfComponents();
   const std::uint64_t needed =
       SaturatingProduct(pixels, SaturatingSum(filePixelBytes, sizeof(std::int16_t) + 1));
-  const std::uint64_t available = AvailableMemoryBytes();
-  if (needed > available) {
-    Refuse(path, "its header gives a size of " + DescribeSize(io) + " pixels, which needs " +
-                     std::to_string(needed) + " bytes of memory, more than the " +
-                     std::to_string(available) + " bytes available");
+  const std::string shortfall = DescribeMemoryShortfall(needed);
+  if (!shortfall.empty()) {
+    Refuse(path,
+           "its header gives a size of " + DescribeSize(io) + " pixels, which needs " + shortfall);
   }
 }
 

@@ -88,6 +88,13 @@ std::uint64_t AvailableMemoryBytes() {
   return std::min(physical, ControlGroupMemoryLimit(text.str(), "/sys/fs/cgroup"));
 }
 
+std::string DescribeMemoryShortfall(std::uint64_t neededBytes) {
+  const std::uint64_t available = AvailableMemoryBytes();
+  if (neededBytes <= available) return "";
+  return std::to_string(neededBytes) + " bytes, more than the " + std::to_string(available) +
+         " bytes available";
+}
+
 std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
   std::uint64_t product = 0;
   return __builtin_mul_overflow(a, b, &product) ? kUnlimited : product;

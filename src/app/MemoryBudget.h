@@ -10,6 +10,10 @@
 /// pages are touched.
 std::uint64_t AvailableMemoryBytes();
 
+/// Empty when neededBytes fit in AvailableMemoryBytes; otherwise "N bytes, more than the M
+/// bytes available", for a message that says what would not fit.
+std::string DescribeMemoryShortfall(std::uint64_t neededBytes);
+
 /// The lowest memory limit set for the control group named by a /proc/self/cgroup text, read
 /// under cgroupRoot (normally /sys/fs/cgroup, which may hold version 1 and 2 hierarchies).
 /// UINT64_MAX when none is set.

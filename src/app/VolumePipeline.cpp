@@ -56,11 +56,10 @@ constexpr std::uint64_t kTileBytesPerLayer = 168;
 void CheckVolumeFits(const SliceImage::SizeType& slice, std::uint64_t depth) {
   const std::uint64_t voxels = SaturatingProduct(SaturatingProduct(slice[0], slice[1]), depth);
   const std::uint64_t needed = SaturatingSum(voxels, SaturatingProduct(kTileBytesPerLayer, depth));
-  const std::uint64_t available = AvailableMemoryBytes();
-  if (needed > available) {
+  const std::string shortfall = DescribeMemoryShortfall(needed);
+  if (!shortfall.empty()) {
     throw PipelineFailure("not enough memory for a volume of " + DescribeVolume(slice, depth) +
-                          " voxels: it needs " + std::to_string(needed) + " bytes, more than the " +
-                          std::to_string(available) + " bytes available");
+                          " voxels: it needs " + shortfall);
   }
 }
 

@@ -188,10 +188,9 @@ TEST_F(BadInput, HeaderClaimingMorePixelsThanMemoryFailsAtOnce) {
         RunTool({"--input2d", Image(name), "--output", output.Path("out.vtk")});
     EXPECT_EQ(result.status, 2) << name;
     EXPECT_EQ(result.out, kNoRegion + kDefaultDepth) << name;
-    const std::string start =
-        ReadError(Image(name),
-                  "its header gives a size of 1000000 x 1000000 pixels, "
-                  "which needs 4000000000000 bytes of memory, more than the ");
+    const std::string start = ReadError(Image(name),
+                                        "its header gives a size of 1000000 x 1000000 pixels, "
+                                        "which needs 4000000000000 bytes, more than the ");
     EXPECT_EQ(result.err.substr(0, start.size() - 1), start.substr(0, start.size() - 1));
     EXPECT_EQ(result.err.substr(result.err.size() - 17), " bytes available\n");
     EXPECT_TRUE(output.IsEmpty()) << name;
