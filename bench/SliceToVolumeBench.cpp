@@ -40,7 +40,7 @@ double SecondsSince(Clock::time_point start) {
 unsigned long Number(const char* text) { return std::strtoul(text, nullptr, 10); }
 
 // A smooth gradient under a coarse checkerboard: Otsu finds a threshold well inside the range.
-int WriteImage(const char* path, unsigned width, unsigned height) {
+int WriteBenchImage(const char* path, unsigned width, unsigned height) {
   WriteTestImage<std::uint8_t>(
       path, width, height,
       [](unsigned x, unsigned y) {
@@ -74,16 +74,12 @@ int CompareWriters(unsigned long width, unsigned long height, unsigned long dept
   for (std::size_t layer = 1; layer < depth; ++layer) {
     std::copy(voxels, voxels + slice, voxels + layer * slice);
   }
-  auto write = [&](itk::ImageIOBase* io, const std::string& path) {
-    io->SetFileTypeToASCII();
-    auto writer = itk::ImageFileWriter<Volume>::New();
-    writer->SetInput(volume);
-    writer->SetImageIO(io);
-    writer->SetFileName(path);
-    writer->Update();
-  };
-  write(AsciiVolumeImageIO::New(), folder + "/ours.vtk");
-  write(itk::VTKImageIO::New(), folder + "/stock.vtk");
+  auto stockIO = itk::VTKImageIO::New();
+  auto ourIO = AsciiVolumeImageIO::New();
+  stockIO->SetFileTypeToASCII();
+  ourIO->SetFileTypeToASCII();
+  WriteThroughImageIO(volume.GetPointer(), ourIO.GetPointer(), folder + "/ours.vtk");
+  WriteThroughImageIO(volume.GetPointer(), stockIO.GetPointer(), folder + "/stock.vtk");
   const bool same = ReadFile(folder + "/ours.vtk") == ReadFile(folder + "/stock.vtk");
   std::cout << (same ? "identical" : "DIFFERENT") << "\n";
   return same ? 0 : 1;
@@ -124,7 +120,8 @@ int Measure(char* command[]) {
 
 int main(int argc, char* argv[]) {
   const std::string what = argc > 1 ? argv[1] : "";
-  if (what == "image" && argc == 5) return WriteImage(argv[2], Number(argv[3]), Number(argv[4]));
+  if (what == "image" && argc == 5)
+    return WriteBenchImage(argv[2], Number(argv[3]), Number(argv[4]));
   if (what == "plain" && argc == 5) return RunPlain(argv[2], argv[3], Number(argv[4]));
   if (what == "writers" && argc == 6) {
     return CompareWriters(Number(argv[2]), Number(argv[3]), Number(argv[4]), argv[5]);

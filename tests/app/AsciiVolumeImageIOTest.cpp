@@ -5,6 +5,7 @@
 
 #include "AsciiVolumeImageIO.h"
 #include "TestFiles.h"
+#include "TestImages.h"
 #include "itkImage.h"
 #include "itkImageFileWriter.h"
 #include "itkVTKImageIO.h"
@@ -30,15 +31,6 @@ Volume::Pointer MakeVolume(unsigned long w, unsigned long h, unsigned long d, un
   return volume;
 }
 
-void WriteVolume(const Volume* volume, itk::ImageIOBase* io, const std::string& path) {
-  io->SetFileTypeToASCII();
-  auto writer = itk::ImageFileWriter<Volume>::New();
-  writer->SetInput(volume);
-  writer->SetImageIO(io);
-  writer->SetFileName(path);
-  writer->Update();
-}
-
 TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
   struct Size {
     unsigned long w, h, d;
@@ -52,8 +44,12 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
   for (const bool mostlyBinary : {false, true}) {
     for (const Size& s : sizes) {
       const Volume::Pointer volume = MakeVolume(s.w, s.h, s.d, seed++, mostlyBinary);
-      WriteVolume(volume, itk::VTKImageIO::New(), folder.Path("stock.vtk"));
-      WriteVolume(volume, AsciiVolumeImageIO::New(), folder.Path("ours.vtk"));
+      auto stockIO = itk::VTKImageIO::New();
+      auto ourIO = AsciiVolumeImageIO::New();
+      stockIO->SetFileTypeToASCII();
+      ourIO->SetFileTypeToASCII();
+      WriteThroughImageIO(volume.GetPointer(), stockIO.GetPointer(), folder.Path("stock.vtk"));
+      WriteThroughImageIO(volume.GetPointer(), ourIO.GetPointer(), folder.Path("ours.vtk"));
       const std::string stock = ReadFile(folder.Path("stock.vtk"));
       ASSERT_FALSE(stock.empty());
       EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk")))

@@ -7,6 +7,16 @@
 #include "itkImageFileWriter.h"
 #include "itkImageRegionIteratorWithIndex.h"
 
+/// Writes the image to path through the given image IO.
+template <typename Image>
+void WriteThroughImageIO(const Image* image, itk::ImageIOBase* io, const std::string& path) {
+  auto writer = itk::ImageFileWriter<Image>::New();
+  writer->SetInput(image);
+  writer->SetImageIO(io);
+  writer->SetFileName(path);
+  writer->Update();
+}
+
 /// Writes a width x height image whose pixel (x, y) is value(x, y), through the given image IO.
 template <typename Pixel, typename ValueOf>
 void WriteTestImage(const std::string& path, unsigned width, unsigned height, ValueOf value,
@@ -20,11 +30,7 @@ void WriteTestImage(const std::string& path, unsigned width, unsigned height, Va
        !it.IsAtEnd(); ++it) {
     it.Set(value(it.GetIndex()[0], it.GetIndex()[1]));
   }
-  auto writer = itk::ImageFileWriter<Image>::New();
-  writer->SetInput(image);
-  writer->SetImageIO(io);
-  writer->SetFileName(path);
-  writer->Update();
+  WriteThroughImageIO(image.GetPointer(), io, path);
 }
 
 /// Writes an image of the given size, every pixel the same value, in any number of dimensions.
@@ -36,11 +42,7 @@ void WriteUniformImage(const std::string& path, const itk::Size<Dimension>& size
   image->SetRegions(size);
   image->Allocate();
   image->FillBuffer(value);
-  auto writer = itk::ImageFileWriter<Image>::New();
-  writer->SetInput(image);
-  writer->SetImageIO(io);
-  writer->SetFileName(path);
-  writer->Update();
+  WriteThroughImageIO(image.GetPointer(), io, path);
 }
 
 #endif
