@@ -11,6 +11,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSLICE2VOL_BUILD_TESTS=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure --no-tests=error -j2 --timeout 300
 
+version=$(sed -n 's/^project(slice2vol VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+(cd build && cpack -G DEB > /dev/null)
+tests/package/CheckDebianPackage.sh "build/slice2vol_${version}_amd64.deb" "$version"
+
 # Built with GCC, the only compiler ITK's headers accept. A failed allocation must come back as
 # a failure the tool reports, not as a sanitizer abort; any report fails the test that saw it.
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICE2VOL_SANITIZE=ON \
