@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <vector>
 
 #include "InterruptCleanup.h"
@@ -29,9 +30,11 @@ std::string FollowLinks(std::string path) {
   for (int followed = 0; followed < kMostLinksFollowed; ++followed) {
     struct stat status {};
     if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-    std::vector<char> target(static_cast<std::size_t>(status.st_size) + 2);
-    const ssize_t length = readlink(path.c_str(), target.data(), target.size() - 1);
+    // Not st_size: the kernel's own links under /proc, such as /dev/stdout's, report 0 or 64.
+    std::vector<char> target(PATH_MAX);
+    const ssize_t length = readlink(path.c_str(), target.data(), target.size());
     if (length < 0) Fail(errno);
+    if (static_cast<std::size_t>(length) == target.size()) Fail(ENAMETOOLONG);
     const std::string linked(target.data(), static_cast<std::size_t>(length));
     path = linked[0] == '/' ? linked : FolderOf(path) + "/" + linked;
   }

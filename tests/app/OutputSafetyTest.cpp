@@ -132,10 +132,17 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
   EXPECT_TRUE(IsLink(output.Path("link.vtk")));
   EXPECT_TRUE(IsLink(output.Path("dangling.vtk")));
 
-  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "link.vtk",
-                                             "new.vtk",    "old.vtk",      "target.vtk"};
+  // /dev/stdout leads through the kernel's own link for descriptor 1 to the file it writes to.
+  const std::string longName(100, 'v');
+  ToolSetup redirected;
+  redirected.stdoutPath = output.Path(longName);
+  ASSERT_EQ(RunSmall("/dev/stdout", redirected).status, 0);
+
+  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "link.vtk", "new.vtk",
+                                             "old.vtk",    "target.vtk",   longName};
   EXPECT_EQ(output.Names(), expected);
-  for (const char* name : {"absent.vtk", "new.vtk", "old.vtk", "target.vtk"}) {
+  for (const std::string& name : {std::string("absent.vtk"), std::string("new.vtk"),
+                                  std::string("old.vtk"), std::string("target.vtk"), longName}) {
     EXPECT_TRUE(ReadFile(output.Path(name)) == *smallVolume) << name;
   }
 }

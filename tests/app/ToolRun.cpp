@@ -33,9 +33,10 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
   std::fflush(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
+    const std::string& outFile = setup.stdoutPath.empty() ? outPath : setup.stdoutPath;
     const int out = setup.stdoutIsClosedPipe
                         ? closedPipe[1]
-                        : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                        : open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (setup.stdoutIsClosedPipe) close(closedPipe[0]);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);

@@ -19,6 +19,7 @@ struct ToolSetup {
   std::vector<std::string> environment;  // NAME=value entries added to the test's own
   std::vector<int> ignoredSignals;       // ignored from the start, as nohup does
   bool stdoutIsClosedPipe = false;       // standard output a pipe nobody reads
+  std::string stdoutPath;                // standard output this file instead of the capture
   unsigned long addressSpaceLimit = 0;   // bytes; 0 for none
 };
 
