@@ -197,8 +197,11 @@ void CheckInputImage(const char* path) {
   }
   if (pixels == 0) Refuse(path, kUndecodableImage);
   CheckMemory(path, *io, pixels);
-  if (RawPixelDataIsShort(*io, path)) {
-    Refuse(path, "the file ends before the " + DescribeSize(*io) + " pixels its header gives");
+  const std::string shortData = FindShortRawPixelData(*io, path);
+  if (!shortData.empty()) {
+    const std::string whichFile =
+        shortData == path ? "the file" : "its data file '" + shortData + "'";
+    Refuse(path, whichFile + " ends before the " + DescribeSize(*io) + " pixels its header gives");
   }
   CheckSampleRange(path, *io);
 }

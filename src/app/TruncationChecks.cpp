@@ -1,6 +1,9 @@
 #include "TruncationChecks.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -36,24 +39,61 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Where the pixels start and how many bytes they take, for the formats that store them raw;
-// false for anything else (compressed data, data in another file, other formats).
+// The folder part of path with its final slash, or an empty text for a bare file name.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The value of a MetaImage header field, or an empty text when the header before limit lacks it.
+std::string MetaField(const std::string& header, const std::string& name, std::size_t limit) {
+  for (std::size_t at = header.find(name); at < limit; at = header.find(name, at + 1)) {
+    if (at != 0 && header[at - 1] != '\n') continue;
+    const std::size_t equals = header.find('=', at);
+    const std::size_t lineEnd = header.find('\n', at);
+    if (equals < lineEnd && Trimmed(header.substr(at, equals - at)) == name) {
+      return Trimmed(header.substr(equals + 1, lineEnd - equals - 1));
+    }
+  }
+  return "";
+}
+
+// Which file holds the pixels, where they start in it and how many bytes they take, for the
+// formats that store them raw; false for anything else (compressed data, a list of files,
+// other formats).
 bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
-                      const std::string& header, std::uint64_t& offset, std::uint64_t& bytes) {
+                      const std::string& header, std::string& dataFile, std::uint64_t& offset,
+                      std::uint64_t& bytes) {
   const std::string format = io.GetNameOfClass();
+  dataFile = path;
   bytes = io.GetComponentSize() * io.GetNumberOfComponents();
   for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
     bytes = SaturatingProduct(bytes, io.GetDimensions(i));
   }
   if (format == "MetaImageIO") {
-    // ElementDataFile is the header's last line; LOCAL data follows it at once.
+    // ElementDataFile is the header's last field: LOCAL data follows it at once; otherwise it
+    // names the data file, beside the header unless the name is absolute.
     const std::size_t field = header.find("ElementDataFile");
     const std::size_t lineEnd = header.find('\n', field);
     if (field == std::string::npos || lineEnd == std::string::npos) return false;
-    const std::string line = header.substr(field, lineEnd - field);
-    if (line.find("LOCAL") == std::string::npos) return false;
-    if (header.substr(0, field).find("CompressedData = True") != std::string::npos) return false;
-    offset = lineEnd + 1;
+    if (MetaField(header, "CompressedData", field) == "True") return false;
+    const std::string data = MetaField(header, "ElementDataFile", lineEnd);
+    if (data == "LOCAL") {
+      offset = lineEnd + 1;
+      return true;
+    }
+    if (data.empty() || data == "LIST" || data.find_first_of(" \t%") != std::string::npos) {
+      return false;
+    }
+    dataFile = data[0] == '/' ? data : FolderOf(path) + data;
+    const std::string skipped = MetaField(header, "HeaderSize", field);
+    offset = skipped.empty() || skipped[0] == '-' ? 0 : std::strtoull(skipped.c_str(), nullptr, 10);
     return true;
   }
   if (format == "NiftiImageIO") {
@@ -92,18 +132,20 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
 
 }  // namespace
 
-bool RawPixelDataIsShort(const itk::ImageIOBase& io, const char* path) {
+std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path) {
   std::ifstream file(path, std::ios::binary);
   std::string header(kHeaderBytesRead, '\0');
   file.read(&header[0], static_cast<std::streamsize>(header.size()));
   header.resize(static_cast<std::size_t>(file.gcount()));
-  file.clear();
-  file.seekg(0, std::ios::end);
-  const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+  std::string dataFile;
   std::uint64_t offset = 0;
   std::uint64_t bytes = 0;
-  return FindRawPixelData(io, path, header, offset, bytes) &&
-         fileSize < SaturatingSum(offset, bytes);
+  if (!FindRawPixelData(io, path, header, dataFile, offset, bytes)) return "";
+  struct stat status {};
+  // A data file that is missing is the reader's to report.
+  const bool isShort = stat(dataFile.c_str(), &status) == 0 &&
+                       static_cast<std::uint64_t>(status.st_size) < SaturatingSum(offset, bytes);
+  return isShort ? dataFile : "";
 }
 
 // Walks the marker segments, stepping over each by its length and over entropy-coded data to

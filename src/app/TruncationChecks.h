@@ -3,16 +3,18 @@
 
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "itkImageIOBase.h"
 
 // Several readers under ITK take a file cut short for a whole one, padding the missing pixels
 // and reporting success; these checks catch what they let through.
 
-/// True when a file that stores its pixels uncompressed after its header (MetaImage with local
-/// data, NIfTI, GIPL, binary VTK, uncompressed BMP) ends before the pixels its header gives:
-/// cut short, or a header that claims far more pixels than the file holds.
-bool RawPixelDataIsShort(const itk::ImageIOBase& io, const char* path);
+/// For a file that stores its pixels uncompressed after its header (MetaImage, NIfTI, GIPL,
+/// binary VTK, uncompressed BMP), or in the raw data file a MetaImage header names: that file
+/// when it ends before the pixels the header gives (cut short, or a header that claims far more
+/// pixels than the file holds); empty otherwise.
+std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path);
 
 /// True when the JPEG file at path ends before its end-of-image marker. The JPEG library fills
 /// the missing rows with grey and only warns, and ITK silences its warnings.

@@ -35,7 +35,7 @@ namespace {
 const std::string kUndecodable =
     "the file is damaged or uses a variant of its format that cannot be decoded";
 const std::string kUnknownFormat = "no supported image format recognises it";
-const std::string kEndsEarly = "the file ends before the ";
+const std::string kEndsEarly = "the file ends before the ";  // then the size
 const std::string kPixelsGiven = " pixels its header gives";
 const std::string kShortRange = ", which signed 16-bit pixels (-32768 to 32767) cannot hold";
 
@@ -82,6 +82,13 @@ class BadInput : public testing::Test {
       const std::string whole = ReadFile(Image("good." + suffix));
       WriteFile(Image("cut." + suffix), whole.substr(0, whole.size() - 1));
     }
+    // A MetaImage header with its pixels in a separate raw file, cut short.
+    WriteTestImage<std::uint8_t>(Image("pair.mhd"), 40, 30, pattern, itk::MetaImageIO::New());
+    const std::string raw = ReadFile(Image("pair.raw"));
+    WriteFile(Image("cut-pair.raw"), raw.substr(0, raw.size() - 1));
+    std::string header = ReadFile(Image("pair.mhd"));
+    header.replace(header.find("pair.raw"), 8, "cut-pair.raw");
+    WriteFile(Image("cut-pair.mhd"), header);
 
     const std::string png = ReadFile(Image("good.png"));
     const std::string jpeg = ReadFile(Image("good.jpg"));
@@ -160,6 +167,8 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       {"cut.gipl", kEndsEarly + "40 x 30 x 1" + kPixelsGiven},
       {"cut.vtk", kEndsEarly + "40 x 30" + kPixelsGiven},
       {"claims-more.mha", kEndsEarly + "30000 x 30000" + kPixelsGiven},
+      {"cut-pair.mhd",
+       "its data file '" + Image("cut-pair.raw") + "' ends before the 40 x 30" + kPixelsGiven},
   };
   for (const Case& c : cases) {
     ExpectRefused(Image(c.name), output.Path("out.vtk"), c.cause);
