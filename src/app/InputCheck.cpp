@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <new>
 #include <sstream>
 #include <string>
 #include <type_traits>
-#include <vector>
 
+#include "FaithfulRead.h"
+#include "HeaderNamedFiles.h"
 #include "MemoryBudget.h"
 #include "PipelineFailure.h"
 #include "SystemErrorText.h"
@@ -34,6 +37,33 @@ void CheckFileKind(const char* path) {
   if (status.st_size == 0) Refuse(path, "the file is empty");
 }
 
+void CheckDataFileKind(const char* path, const std::string& dataFile) {
+  const std::string named = "its data file '" + dataFile + "'";
+  struct stat status {};
+  if (stat(dataFile.c_str(), &status) != 0) {
+    Refuse(path, named + (errno == ENOENT ? " is missing" : ": " + SystemErrorText(errno)));
+  }
+  if (!S_ISREG(status.st_mode)) Refuse(path, named + " is not a regular file");
+  if (access(dataFile.c_str(), R_OK) != 0) Refuse(path, named + ": " + SystemErrorText(errno));
+}
+
+// Anything a reader throws is the file's fault, except memory really running out. A length
+// read from a damaged header can also make an allocation impossible; that is the file's too.
+template <typename Step>
+void AsDecodingStep(const char* path, Step step) {
+  try {
+    step();
+  } catch (const PipelineFailure&) {
+    throw;
+  } catch (const std::bad_array_new_length&) {
+    Refuse(path, kUndecodableImage);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (...) {
+    Refuse(path, kUndecodableImage);
+  }
+}
+
 std::string DescribeSize(const itk::ImageIOBase& io) {
   std::ostringstream text;
   for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
@@ -42,12 +72,12 @@ std::string DescribeSize(const itk::ImageIOBase& io) {
   return text.str();
 }
 
-// The reader converts the file's samples into signed 16-bit pixels, and the threshold filter
-// makes one byte per pixel.
+// The pixels are read twice at the file's own type, and ITK's reader makes 8-byte pixels of
+// them, then the threshold filter one byte each.
 void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pixels) {
   const std::uint64_t filePixelBytes = io.GetComponentSize() * io.GetNumberOfComponents();
-  const std::uint64_t needed =
-      SaturatingProduct(pixels, SaturatingSum(filePixelBytes, sizeof(std::int16_t) + 1));
+  const std::uint64_t needed = SaturatingProduct(
+      pixels, SaturatingSum(SaturatingProduct(filePixelBytes, 2), sizeof(double) + 1));
   const std::string shortfall = DescribeMemoryShortfall(needed);
   if (!shortfall.empty()) {
     Refuse(path,
@@ -66,11 +96,12 @@ auto Printable(T value) {
   }
 }
 
-// Empty when every sample fits a signed 16-bit pixel; otherwise the range found. For floating
-// samples the reader's cast keeps the integer part, so anything above -32769 and below 32768
-// fits; NaN and the infinities never do.
+// Empty when the reader can turn every sample into a pixel of its type; otherwise the range
+// found and why it cannot. Integers must fit 64 bits; where ITK combines two components into
+// one pixel by multiplying them (grey and alpha, or colour and alpha), each must fit 32 bits so
+// that the product does. Real samples must be finite.
 template <typename T>
-std::string FindSamplesBeyondShort(const std::vector<char>& buffer) {
+std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned components) {
   const T* samples = reinterpret_cast<const T*>(buffer.data());
   const std::size_t count = buffer.size() / sizeof(T);
   bool anyNumber = false;
@@ -89,74 +120,63 @@ std::string FindSamplesBeyondShort(const std::vector<char>& buffer) {
     if (!anyNumber || sample > highest) highest = sample;
     anyNumber = true;
   }
-  auto fits = [](T sample) {
-    const auto value = static_cast<long double>(sample);
-    return value > -32769.0L && value < 32768.0L;
-  };
-  if (!anyNaN && (!anyNumber || (fits(lowest) && fits(highest)))) return "";
-
   std::ostringstream text;
-  if (!anyNumber) {
-    text << "its samples are all NaN";
+  if constexpr (std::is_floating_point_v<T>) {
+    if (!anyNaN && std::isfinite(lowest) && std::isfinite(highest)) return "";
+    if (anyNumber) {
+      text << "its samples range from " << lowest << " to " << highest;
+      if (anyNaN) text << " and include NaN";
+    } else {
+      text << "its samples are all NaN";
+    }
+    text << ", and only finite samples can be thresholded";
   } else {
-    text << "its samples range from " << Printable(lowest) << " to " << Printable(highest);
-    if (anyNaN) text << " and include NaN";
+    const bool multiplied = components == 2 || components >= 4;
+    const auto low = static_cast<long double>(lowest);
+    const auto high = static_cast<long double>(highest);
+    const long double limit =
+        multiplied ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int64_t>::max();
+    if (low >= -limit - 1 && high <= limit) return "";
+    text << "its samples range from " << Printable(lowest) << " to " << Printable(highest)
+         << ", which 64-bit integer pixels cannot hold";
+    if (multiplied) text << " once its " << components << " components are combined";
   }
-  text << ", which signed 16-bit pixels (-32768 to 32767) cannot hold";
   return text.str();
 }
 
-// Only the wider and the unsigned 16-bit component types can hold what a signed 16-bit pixel
-// cannot; those files are read once more at their own type to look at every sample.
-void CheckSampleRange(const char* path, itk::ImageIOBase& io) {
-  const Component type = io.GetComponentType();
-  if (type == Component::UCHAR || type == Component::CHAR || type == Component::SHORT) return;
-
-  itk::ImageIORegion region(io.GetNumberOfDimensions());
-  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) region.SetSize(i, io.GetDimensions(i));
-  io.SetIORegion(region);
-  std::vector<char> buffer(io.GetImageSizeInBytes());
-  try {
-    io.Read(buffer.data());
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
-    Refuse(path, kUndecodableImage);
-  }
-
-  std::string beyond;
-  switch (type) {
-    case Component::USHORT:
-      beyond = FindSamplesBeyondShort<std::uint16_t>(buffer);
-      break;
+void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
+                      const std::vector<char>& pixels) {
+  const unsigned components = io.GetNumberOfComponents();
+  std::string unreadable;
+  switch (io.GetComponentType()) {
     case Component::INT:
-      beyond = FindSamplesBeyondShort<std::int32_t>(buffer);
+      unreadable = FindUnreadableSamples<std::int32_t>(pixels, components);
       break;
     case Component::UINT:
-      beyond = FindSamplesBeyondShort<std::uint32_t>(buffer);
+      unreadable = FindUnreadableSamples<std::uint32_t>(pixels, components);
       break;
     case Component::LONG:
-      beyond = FindSamplesBeyondShort<long>(buffer);
+      unreadable = FindUnreadableSamples<long>(pixels, components);
       break;
     case Component::ULONG:
-      beyond = FindSamplesBeyondShort<unsigned long>(buffer);
+      unreadable = FindUnreadableSamples<unsigned long>(pixels, components);
       break;
     case Component::LONGLONG:
-      beyond = FindSamplesBeyondShort<long long>(buffer);
+      unreadable = FindUnreadableSamples<long long>(pixels, components);
       break;
     case Component::ULONGLONG:
-      beyond = FindSamplesBeyondShort<unsigned long long>(buffer);
+      unreadable = FindUnreadableSamples<unsigned long long>(pixels, components);
       break;
     case Component::FLOAT:
-      beyond = FindSamplesBeyondShort<float>(buffer);
+      unreadable = FindUnreadableSamples<float>(pixels, components);
       break;
     case Component::DOUBLE:
-      beyond = FindSamplesBeyondShort<double>(buffer);
+      unreadable = FindUnreadableSamples<double>(pixels, components);
       break;
-    default:
-      Refuse(path, kUndecodableImage);
+    default:  // 8 and 16 bits always fit
+      break;
   }
-  if (!beyond.empty()) Refuse(path, beyond);
+  if (!unreadable.empty()) Refuse(path, unreadable);
 }
 
 }  // namespace
@@ -164,25 +184,46 @@ void CheckSampleRange(const char* path, itk::ImageIOBase& io) {
 const char kUndecodableImage[] =
     "the file is damaged or uses a variant of its format that cannot be decoded";
 
-void CheckInputImage(const char* path) {
-  CheckFileKind(path);
+bool HasRealSamples(const itk::ImageIOBase& io) {
+  return io.GetComponentType() == Component::FLOAT || io.GetComponentType() == Component::DOUBLE;
+}
 
+CheckedInput ReadCheckedInput(const char* path) {
+  CheckFileKind(path);
+  CheckedInput input;
+  input.files.push_back(path);
+
+  // A gzip file cut short may no longer show its format; it is damaged all the same.
+  const std::vector<CompressedStream> gzipInput = FindCompressedStreams("", input.files);
+  if (!gzipInput.empty() && CompressedStreamIsDamaged(path, 0)) Refuse(path, kUndecodableImage);
+
+  DicomWarningCapture dicomWarnings;
   itk::ImageIOBase::Pointer io;
-  {
-    DicomWarningCapture dicomWarnings;
+  AsDecodingStep(path, [&] {
     io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
-    if (io.IsNull()) Refuse(path, "no supported image format recognises it");
-    io->SetFileName(path);
-    try {
-      io->ReadImageInformation();
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception&) {
+  });
+  if (io.IsNull()) Refuse(path, "no supported image format recognises it");
+  const std::string format = io->GetNameOfClass();
+  for (const std::string& dataFile : FilesNamedByHeader(format, path)) {
+    CheckDataFileKind(path, dataFile);
+    input.files.push_back(dataFile);
+  }
+  for (const CompressedStream& stream : FindCompressedStreams(format, input.files)) {
+    const bool checked = !gzipInput.empty() && stream.file == path && stream.offset == 0;
+    if (!checked && CompressedStreamIsDamaged(stream.file, stream.offset)) {
       Refuse(path, kUndecodableImage);
     }
-    if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
   }
-  if (std::string(io->GetNameOfClass()) == "JPEGImageIO" && JpegEndIsMissing(path)) {
+  if (format == "BioRadImageIO" && BioRadHeaderIsCut(path)) Refuse(path, kUndecodableImage);
+
+  AsDecodingStep(path, [&] {
+    io->SetFileName(path);
+    io->ReadImageInformation();
+  });
+  if (dicomWarnings.SawIncompletePixelData() ||
+      io->GetComponentType() == Component::UNKNOWNCOMPONENTTYPE ||
+      io->GetNumberOfComponents() == 0 || (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
+      AsciiVtkDataIsShort(*io, path)) {
     Refuse(path, kUndecodableImage);
   }
 
@@ -203,5 +244,13 @@ void CheckInputImage(const char* path) {
         shortData == path ? "the file" : "its data file '" + shortData + "'";
     Refuse(path, whichFile + " ends before the " + DescribeSize(*io) + " pixels its header gives");
   }
-  CheckSampleRange(path, *io);
+
+  std::vector<char> samples;
+  AsDecodingStep(path, [&] { samples = ReadPixelsFaithfully(*io); });
+  if (samples.empty() || dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
+  CheckSampleRange(path, *io, samples);
+
+  input.image = PixelBufferImageIO::New();
+  input.image->Hold(*io, std::move(samples));
+  return input;
 }

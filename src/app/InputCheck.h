@@ -1,15 +1,29 @@
 #ifndef SLICE2VOL_APP_INPUTCHECK_H
 #define SLICE2VOL_APP_INPUTCHECK_H
 
-/// Makes sure the reader can turn the file at path into a faithful signed 16-bit 2D image, and
-/// throws PipelineFailure naming the path and the cause when it cannot: the file is missing,
-/// not a regular file (a FIFO would block the reader forever), unreadable or empty; no
-/// registered image format recognises it, or its header cannot be decoded; it holds more than
-/// one slice; its pixels would not fit in memory; or it stores samples (of a type wider than
-/// signed 16 bits) that a signed 16-bit pixel cannot hold, which the reader's plain cast would
-/// silently wrap. Run under a CrashGuard: the format probes and the decoders behind them can
-/// crash on corrupt files.
-void CheckInputImage(const char* path);
+#include <string>
+#include <vector>
+
+#include "PixelBufferImageIO.h"
+
+/// The input image, read and checked, ready for ITK's reader to convert.
+struct CheckedInput {
+  PixelBufferImageIO::Pointer image;
+  std::vector<std::string> files;  // the image file and any data files its header names
+};
+
+/// Reads the 2D image at path once it is sure the file holds it faithfully, and throws
+/// PipelineFailure naming the path and the cause when it cannot: the file, or a data file its
+/// header names, is missing, not a regular file (a FIFO would block the reader forever),
+/// unreadable or empty; no registered image format recognises it; it is damaged (its header
+/// cannot be decoded, its compressed data is cut or corrupt, it ends before its pixels, or its
+/// reader leaves pixels unwritten); it holds more than one slice; its pixels would not fit in
+/// memory; or it holds samples that neither 64-bit integer nor double pixels can hold. Run
+/// under a CrashGuard: the decoders behind the formats can crash on corrupt files.
+CheckedInput ReadCheckedInput(const char* path);
+
+/// True for component types the tool reads as double; the others are read as 64-bit integers.
+bool HasRealSamples(const itk::ImageIOBase& io);
 
 /// The cause given for a file that its format's reader cannot decode.
 extern const char kUndecodableImage[];

@@ -1,15 +1,18 @@
 #include "TruncationChecks.h"
 
 #include <sys/stat.h>
+#include <zlib.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "HeaderNamedFiles.h"
 #include "MemoryBudget.h"
 #include "gdcmTrace.h"
 #include "itkVTKImageIO.h"
@@ -20,12 +23,12 @@ constexpr unsigned char kMarker = 0xFF;
 constexpr unsigned char kStartOfImage = 0xD8;
 constexpr unsigned char kEndOfImage = 0xD9;
 constexpr unsigned char kStartOfScan = 0xDA;
+constexpr std::uint64_t kBioRadHeaderBytes = 76;
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
 bool IsStandaloneMarker(unsigned char code) {
   return code == 0x01 || (code >= 0xD0 && code <= 0xD7);
 }
-
-constexpr std::size_t kHeaderBytesRead = 64 * 1024;
 
 std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t width) {
   std::uint64_t value = 0;
@@ -35,33 +38,43 @@ std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t width
   return value;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// The folder part of path with its final slash, or an empty text for a bare file name.
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// The value of a MetaImage header field, or an empty text when the header before limit lacks it.
-std::string MetaField(const std::string& header, const std::string& name, std::size_t limit) {
-  for (std::size_t at = header.find(name); at < limit; at = header.find(name, at + 1)) {
-    if (at != 0 && header[at - 1] != '\n') continue;
-    const std::size_t equals = header.find('=', at);
-    const std::size_t lineEnd = header.find('\n', at);
-    if (equals < lineEnd && Trimmed(header.substr(at, equals - at)) == name) {
-      return Trimmed(header.substr(equals + 1, lineEnd - equals - 1));
-    }
+std::uint64_t Big(const std::string& bytes, std::size_t at, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
   }
-  return "";
+  return value;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[text.size() - end.size() + i]);
+    if (std::tolower(c) != end[i]) return false;
+  }
+  return true;
+}
+
+std::uint64_t FileSize(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
+// A NIfTI-1 or Analyze header, in either byte order: where the pixels start (vox_offset) and
+// how many bits each takes (bitpix), which with a scaling differ from what ITK reports.
+bool ReadAnalyzeLayout(const std::string& header, std::uint64_t& offset, std::uint64_t& bitsPerPixel) {
+  const bool little = Little(header, 0, 4) == 348;
+  if (!little && Big(header, 0, 4) != 348) return false;
+  auto field = [&](std::size_t at, std::size_t width) {
+    return little ? Little(header, at, width) : Big(header, at, width);
+  };
+  float voxOffset = 0;
+  const auto raw = static_cast<std::uint32_t>(field(108, 4));
+  std::memcpy(&voxOffset, &raw, sizeof voxOffset);
+  if (!(voxOffset >= 0 && voxOffset < 1e15F)) return false;
+  offset = static_cast<std::uint64_t>(voxOffset);
+  bitsPerPixel = field(72, 2);
+  return bitsPerPixel != 0;
 }
 
 // Which file holds the pixels, where they start in it and how many bytes they take, for the
@@ -72,42 +85,42 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
                       std::uint64_t& bytes) {
   const std::string format = io.GetNameOfClass();
   dataFile = path;
-  bytes = io.GetComponentSize() * io.GetNumberOfComponents();
+  std::uint64_t pixels = 1;
   for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
-    bytes = SaturatingProduct(bytes, io.GetDimensions(i));
+    pixels = SaturatingProduct(pixels, io.GetDimensions(i));
   }
+  bytes = SaturatingProduct(pixels, io.GetComponentSize() * io.GetNumberOfComponents());
   if (format == "MetaImageIO") {
     // ElementDataFile is the header's last field: LOCAL data follows it at once; otherwise it
     // names the data file, beside the header unless the name is absolute.
     const std::size_t field = header.find("ElementDataFile");
     const std::size_t lineEnd = header.find('\n', field);
     if (field == std::string::npos || lineEnd == std::string::npos) return false;
-    if (MetaField(header, "CompressedData", field) == "True") return false;
-    const std::string data = MetaField(header, "ElementDataFile", lineEnd);
+    if (HeaderField(header, "CompressedData", '=', field) == "True") return false;
+    const std::string data = HeaderField(header, "ElementDataFile", '=', lineEnd);
     if (data == "LOCAL") {
       offset = lineEnd + 1;
       return true;
     }
-    if (data.empty() || data == "LIST" || data.find_first_of(" \t%") != std::string::npos) {
-      return false;
-    }
-    dataFile = data[0] == '/' ? data : FolderOf(path) + data;
-    const std::string skipped = MetaField(header, "HeaderSize", field);
+    const std::vector<std::string> files = FilesNamedByHeader(format, path);
+    if (files.size() != 1 || data.find_first_of(" \t%") != std::string::npos) return false;
+    dataFile = files[0];
+    const std::string skipped = HeaderField(header, "HeaderSize", '=', field);
     offset = skipped.empty() || skipped[0] == '-' ? 0 : std::strtoull(skipped.c_str(), nullptr, 10);
     return true;
   }
   if (format == "NiftiImageIO") {
-    // A single .nii file: sizeof_hdr is 348 and vox_offset, a float, says where data starts.
-    if (!EndsWith(path, ".nii") || Little(header, 0, 4) != 348) return false;
-    float voxOffset = 0;
-    const auto raw = static_cast<std::uint32_t>(Little(header, 108, 4));
-    std::memcpy(&voxOffset, &raw, sizeof voxOffset);
-    if (!(voxOffset >= 348)) return false;
-    offset = static_cast<std::uint64_t>(voxOffset);
+    std::uint64_t bitsPerPixel = 0;
+    if (!ReadAnalyzeLayout(header, offset, bitsPerPixel)) return false;
+    bytes = SaturatingProduct(pixels, bitsPerPixel) / 8;
+    if (EndsWithNoCase(path, ".nii")) return offset >= 348;
+    const std::vector<std::string> pair = FilesNamedByHeader(format, path);
+    if (pair.empty() || EndsWithNoCase(pair[0], ".gz")) return false;
+    if (EndsWithNoCase(path, ".hdr")) dataFile = pair[0];
     return true;
   }
   if (format == "GiplImageIO") {
-    if (EndsWith(path, ".gz")) return false;
+    if (EndsWithNoCase(path, ".gz")) return false;
     offset = 256;
     return true;
   }
@@ -133,53 +146,122 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
 }  // namespace
 
 std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path) {
-  std::ifstream file(path, std::ios::binary);
-  std::string header(kHeaderBytesRead, '\0');
-  file.read(&header[0], static_cast<std::streamsize>(header.size()));
-  header.resize(static_cast<std::size_t>(file.gcount()));
+  const std::string header = ReadHeaderBytes(path);
   std::string dataFile;
   std::uint64_t offset = 0;
   std::uint64_t bytes = 0;
   if (!FindRawPixelData(io, path, header, dataFile, offset, bytes)) return "";
-  struct stat status {};
-  // A data file that is missing is the reader's to report.
-  const bool isShort = stat(dataFile.c_str(), &status) == 0 &&
-                       static_cast<std::uint64_t>(status.st_size) < SaturatingSum(offset, bytes);
-  return isShort ? dataFile : "";
+  return FileSize(dataFile) < SaturatingSum(offset, bytes) ? dataFile : "";
 }
+
+bool BioRadHeaderIsCut(const std::string& path) { return FileSize(path) < kBioRadHeaderBytes; }
 
 // Walks the marker segments, stepping over each by its length and over entropy-coded data to
 // the next marker (inside it, 0xFF is followed only by a stuffed 0x00 or a restart marker),
 // until the end-of-image marker or the end of the file.
 bool JpegEndIsMissing(const char* path) {
   std::ifstream file(path, std::ios::binary);
-  const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data[i]); };
-  const std::size_t size = data.size();
-  if (size < 2 || byte(0) != kMarker || byte(1) != kStartOfImage) return false;
+  std::vector<char> chunk(kChunkBytes);
+  std::size_t available = 0;
+  std::size_t next = 0;
+  // The next byte, or -1 at the end of the file.
+  auto get = [&]() -> int {
+    if (next == available) {
+      file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      available = static_cast<std::size_t>(file.gcount());
+      next = 0;
+      if (available == 0) return -1;
+    }
+    return static_cast<unsigned char>(chunk[next++]);
+  };
+  auto skip = [&](std::size_t count) {
+    for (; count > 0; --count) {
+      if (get() < 0) return false;
+    }
+    return true;
+  };
+  if (get() != kMarker || get() != kStartOfImage) return false;
 
-  std::size_t i = 2;
-  while (i + 1 < size) {
-    if (byte(i) != kMarker) {  // stray bytes, which the decoder skips as well
-      ++i;
+  int byte = get();
+  while (byte >= 0) {
+    if (byte != kMarker) {  // stray bytes, and entropy-coded data, which the decoder skips
+      byte = get();
       continue;
     }
-    while (i + 1 < size && byte(i + 1) == kMarker) ++i;  // fill bytes
-    if (i + 1 >= size) break;
-    const unsigned char code = byte(i + 1);
-    i += 2;
-    if (code == kEndOfImage) return false;
-    if (IsStandaloneMarker(code)) continue;
-    if (i + 1 >= size) break;
-    i += (std::size_t{byte(i)} << 8) | byte(i + 1);
-    if (code == kStartOfScan) {
-      while (i + 1 < size &&
-             !(byte(i) == kMarker && byte(i + 1) != 0 && !IsStandaloneMarker(byte(i + 1)))) {
-        ++i;
-      }
+    int code = get();
+    while (code == kMarker) code = get();  // fill bytes
+    if (code < 0) break;
+    if (code == 0 || IsStandaloneMarker(static_cast<unsigned char>(code))) {
+      byte = get();
+      continue;
     }
+    if (code == kEndOfImage) return false;
+    const int high = get();
+    const int low = get();
+    if (low < 0) break;
+    const std::size_t length = static_cast<std::size_t>(high) << 8 | static_cast<std::size_t>(low);
+    if (length < 2 || !skip(length - 2)) break;
+    byte = get();
   }
   return true;
+}
+
+bool CompressedStreamIsDamaged(const std::string& path, std::uint64_t offset) {
+  std::ifstream file(path, std::ios::binary);
+  file.seekg(static_cast<std::streamoff>(offset));
+  std::vector<unsigned char> input(kChunkBytes);
+  std::vector<unsigned char> output(kChunkBytes);
+  // Keeps at least two bytes in view when the file has them, to see whether another gzip
+  // member follows one that ended.
+  auto refill = [&](z_stream& stream) {
+    std::memmove(input.data(), stream.next_in, stream.avail_in);
+    file.read(reinterpret_cast<char*>(input.data()) + stream.avail_in,
+              static_cast<std::streamsize>(input.size() - stream.avail_in));
+    stream.next_in = input.data();
+    stream.avail_in += static_cast<uInt>(file.gcount());
+  };
+  z_stream stream{};
+  if (inflateInit2(&stream, 32 + MAX_WBITS) != Z_OK) return true;  // zlib or gzip, as found
+  stream.next_in = input.data();
+  bool damaged = true;
+  while (true) {
+    if (stream.avail_in < 2) refill(stream);
+    if (stream.avail_in == 0) break;  // the stream ends before its checksum
+    stream.next_out = output.data();
+    stream.avail_out = static_cast<uInt>(output.size());
+    const int result = inflate(&stream, Z_NO_FLUSH);
+    if (result == Z_STREAM_END) {
+      // Readers go on into a following gzip member and ignore other bytes after one.
+      if (stream.avail_in < 2) refill(stream);
+      if (stream.avail_in < 2 || stream.next_in[0] != 0x1F || stream.next_in[1] != 0x8B) {
+        damaged = false;
+        break;
+      }
+      inflateReset(&stream);
+    } else if (result != Z_OK && result != Z_BUF_ERROR) {
+      break;
+    } else if (result == Z_BUF_ERROR && file.eof() && stream.avail_in == 0) {
+      break;
+    }
+  }
+  inflateEnd(&stream);
+  return damaged;
+}
+
+bool AsciiVtkDataIsShort(const itk::ImageIOBase& io, const char* path) {
+  const auto* vtk = dynamic_cast<const itk::VTKImageIO*>(&io);
+  if (vtk == nullptr || vtk->GetFileType() != itk::IOFileEnum::ASCII) return false;
+  std::ifstream file(path);
+  file.seekg(static_cast<std::streamoff>(vtk->GetHeaderSize()));
+  const auto samples = static_cast<std::uint64_t>(io.GetImageSizeInComponents());
+  std::string token;
+  for (std::uint64_t i = 0; i < samples; ++i) {
+    if (!(file >> token)) return true;
+    char* end = nullptr;
+    std::strtod(token.c_str(), &end);
+    if (end == token.c_str() || *end != '\0') return true;
+  }
+  return false;
 }
 
 DicomWarningCapture::DicomWarningCapture()
@@ -191,5 +273,10 @@ DicomWarningCapture::DicomWarningCapture()
 DicomWarningCapture::~DicomWarningCapture() { gdcm::Trace::SetWarningStream(*previous_); }
 
 bool DicomWarningCapture::SawIncompletePixelData() const {
-  return warnings_->str().find("Incomplete Pixel Data") != std::string::npos;
+  const std::string warnings = warnings_->str();
+  for (const char* sign : {"Incomplete Pixel Data", "Fragment could not be read",
+                           "Pixel Data Fragment could be corrupted"}) {
+    if (warnings.find(sign) != std::string::npos) return true;
+  }
+  return false;
 }

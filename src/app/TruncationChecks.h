@@ -8,17 +8,31 @@
 #include "itkImageIOBase.h"
 
 // Several readers under ITK take a file cut short for a whole one, padding the missing pixels
-// and reporting success; these checks catch what they let through.
+// and reporting success; these checks catch what they let through, before the pixels are read.
 
-/// For a file that stores its pixels uncompressed after its header (MetaImage, NIfTI, GIPL,
-/// binary VTK, uncompressed BMP), or in the raw data file a MetaImage header names: that file
-/// when it ends before the pixels the header gives (cut short, or a header that claims far more
-/// pixels than the file holds); empty otherwise.
+/// For a file that stores its pixels uncompressed after its header (MetaImage, NIfTI and
+/// Analyze, GIPL, binary VTK, uncompressed BMP), or in the raw data file its header names: that
+/// file when it ends before the pixels the header gives (cut short, or a header that claims far
+/// more pixels than the file holds); empty otherwise.
 std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path);
 
+/// True when a Bio-Rad file ends inside its 76-byte header: ITK's reader would then look for
+/// the notes that follow the pixels forever.
+bool BioRadHeaderIsCut(const std::string& path);
+
 /// True when the JPEG file at path ends before its end-of-image marker. The JPEG library fills
-/// the missing rows with grey and only warns, and ITK silences its warnings.
+/// the missing rows with grey and only warns, and ITK silences its warnings. Bytes after the
+/// marker are not read.
 bool JpegEndIsMissing(const char* path);
+
+/// True when the zlib or gzip stream that starts at offset in the file at path is cut short or
+/// corrupt: checked to its end against its checksum (and a gzip member's length). Some readers
+/// under ITK pad what a cut stream does not give.
+bool CompressedStreamIsDamaged(const std::string& path, std::uint64_t offset);
+
+/// True when an ASCII VTK file holds fewer numbers than its header gives samples, or a token
+/// that is not a number among them: ITK's reader repeats the last value it read for the rest.
+bool AsciiVtkDataIsShort(const itk::ImageIOBase& io, const char* path);
 
 /// While it lives, GDCM's warnings are collected instead of printed, so that the one saying a
 /// DICOM file's pixel data is incomplete (GDCM then decodes what is there and succeeds) can be

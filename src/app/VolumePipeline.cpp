@@ -1,10 +1,13 @@
 #include "VolumePipeline.h"
 
+#include <sys/stat.h>
+
 #include <iostream>
 #include <map>
 #include <new>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "AsciiVolumeImageIO.h"
 #include "CrashGuard.h"
@@ -21,13 +24,9 @@
 
 namespace {
 
-using InputImage = itk::Image<short, 2>;
 using SliceImage = itk::Image<unsigned char, 2>;
 using VolumeImage = itk::Image<unsigned char, 3>;
 
-using Reader = itk::ImageFileReader<InputImage>;
-using ThresholdFilter = itk::HistogramThresholdImageFilter<InputImage, SliceImage, SliceImage>;
-using OtsuFilter = itk::OtsuThresholdImageFilter<InputImage, SliceImage, SliceImage>;
 using RegionFilter = itk::RegionOfInterestImageFilter<SliceImage, SliceImage>;
 using TileFilter = LayerTileImageFilter;
 using Writer = itk::ImageFileWriter<VolumeImage>;
@@ -68,38 +67,73 @@ bool IsMemoryFailure(const std::exception& error) {
          dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
 }
 
-}  // namespace
+// Reads the checked input at the pixel type given (64-bit integers or double) and binarises it.
+// The input image and the threshold filter are released before the volume is made; only the
+// binary slice is kept.
+template <typename Pixel>
+SliceImage::Pointer ThresholdInput(const char* inputPath, PixelBufferImageIO* input) {
+  using InputImage = itk::Image<Pixel, 2>;
+  using Reader = itk::ImageFileReader<InputImage>;
+  using ThresholdFilter = itk::HistogramThresholdImageFilter<InputImage, SliceImage, SliceImage>;
+  using OtsuFilter = itk::OtsuThresholdImageFilter<InputImage, SliceImage, SliceImage>;
 
-void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
-                       const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
-                       std::uint64_t tileDepth) {
-  // The smart pointers are declared in the order the objects are made, so leaving this function
-  // by any path releases them in the reverse order: image IO, writer, tile filter, region filter,
-  // the threshold filter's two references, reader.
-  Reader::Pointer reader = Reader::New();
+  typename Reader::Pointer reader = Reader::New();
   reader->SetFileName(inputPath);
+  reader->SetImageIO(input);
 
-  std::map<std::string, ThresholdFilter::Pointer> thresholdFilters;
+  std::map<std::string, typename ThresholdFilter::Pointer> thresholdFilters;
   {
-    OtsuFilter::Pointer otsu = OtsuFilter::New();
+    typename OtsuFilter::Pointer otsu = OtsuFilter::New();
     // ITK 5 returns the upper edge of the threshold's histogram bin where ITK 4 returned its
     // midpoint; the midpoint keeps the tool's volumes those of the release it was built for.
     otsu->SetReturnBinMidpoint(true);
     thresholdFilters["Otsu"] = otsu;
   }
-  ThresholdFilter::Pointer threshold = thresholdFilters.at("Otsu");
+  typename ThresholdFilter::Pointer threshold = thresholdFilters.at("Otsu");
   threshold->SetInsideValue(0);
   threshold->SetOutsideValue(255);
   threshold->SetInput(reader->GetOutput());
   threshold->SetNumberOfHistogramBins(100);
+  threshold->Update();
+  SliceImage::Pointer slice = threshold->GetOutput();
+  slice->DisconnectPipeline();
+  return slice;
+}
+
+// The output must not replace a file the image was read from: the same path, a link to it or
+// a hard link all name the same inode.
+void CheckOutputIsNotInput(const char* outputPath, const std::vector<std::string>& inputFiles) {
+  struct stat output {};
+  if (stat(outputPath, &output) != 0) return;
+  for (const std::string& file : inputFiles) {
+    struct stat input {};
+    if (stat(file.c_str(), &input) == 0 && input.st_dev == output.st_dev &&
+        input.st_ino == output.st_ino) {
+      throw PipelineFailure("cannot write volume " + Quoted(outputPath) +
+                            ": it would replace the input file " + Quoted(file.c_str()));
+    }
+  }
+}
+
+}  // namespace
+
+void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
+                       const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
+                       std::uint64_t tileDepth) {
+  std::vector<std::string> inputFiles;
+  SliceImage::Pointer binary;
   {
     // Everything printed so far must be out before the guard may end the process.
     std::cout.flush();
     CrashGuard guard("Error: cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage +
                      "\n");
-    CheckInputImage(inputPath);
     try {
-      threshold->Update();
+      CheckedInput input = ReadCheckedInput(inputPath);
+      inputFiles = std::move(input.files);
+      binary = HasRealSamples(*input.image) ? ThresholdInput<double>(inputPath, input.image)
+                                            : ThresholdInput<std::int64_t>(inputPath, input.image);
+    } catch (const PipelineFailure&) {
+      throw;
     } catch (const std::exception& error) {
       if (IsMemoryFailure(error)) {
         throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
@@ -108,11 +142,10 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     }
   }
 
-  const SliceImage::SizeType imageSize =
-      threshold->GetOutput()->GetLargestPossibleRegion().GetSize();
+  const SliceImage::SizeType imageSize = binary->GetLargestPossibleRegion().GetSize();
   std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]" << std::endl;
 
-  SliceImage* slice = threshold->GetOutput();
+  SliceImage* slice = binary;
   RegionFilter::Pointer regionFilter;
   if (regionGiven) {
     // ITK would turn an empty region into a one-voxel-wide volume of arbitrary data.
@@ -125,7 +158,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     region.SetIndex({{regionIndex[0], regionIndex[1]}});
     region.SetSize({{regionSize[0], regionSize[1]}});
     regionFilter->SetRegionOfInterest(region);
-    regionFilter->SetInput(threshold->GetOutput());
+    regionFilter->SetInput(binary);
     try {
       regionFilter->Update();
     } catch (const std::exception&) {
@@ -159,6 +192,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   if (outputPath[0] == '\0') {
     throw PipelineFailure("cannot write volume '': no such file or directory");
   }
+  CheckOutputIsNotInput(outputPath, inputFiles);
   try {
     writer->Update();
   } catch (const OutputFileError& error) {

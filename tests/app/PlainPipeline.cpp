@@ -5,13 +5,17 @@
 #include "itkImage.h"
 #include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
+#include "itkImageIOFactory.h"
 #include "itkOtsuThresholdImageFilter.h"
 #include "itkRegionOfInterestImageFilter.h"
 #include "itkTileImageFilter.h"
 #include "itkVTKImageIO.h"
 
-double WritePlainVolume(const PlainRequest& request) {
-  using Input = itk::Image<short, 2>;
+namespace {
+
+template <typename Pixel>
+double WriteVolumeReadAs(const PlainRequest& request) {
+  using Input = itk::Image<Pixel, 2>;
   using Slice = itk::Image<unsigned char, 2>;
   using Volume = itk::Image<unsigned char, 3>;
 
@@ -55,4 +59,17 @@ double WritePlainVolume(const PlainRequest& request) {
   const auto writeStart = std::chrono::steady_clock::now();
   writer->Update();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count();
+}
+
+}  // namespace
+
+double WritePlainVolume(const PlainRequest& request) {
+  if (request.signedShort) return WriteVolumeReadAs<short>(request);
+  auto io = itk::ImageIOFactory::CreateImageIO(request.input.c_str(),
+                                               itk::ImageIOFactory::IOFileModeEnum::ReadMode);
+  io->SetFileName(request.input);
+  io->ReadImageInformation();
+  const auto type = io->GetComponentType();
+  const bool real = type == itk::IOComponentEnum::FLOAT || type == itk::IOComponentEnum::DOUBLE;
+  return real ? WriteVolumeReadAs<double>(request) : WriteVolumeReadAs<std::int64_t>(request);
 }
