@@ -182,7 +182,9 @@ std::vector<CompressedStream> FindCompressedStreams(const std::string& format,
                                                     const std::vector<std::string>& files) {
   std::vector<CompressedStream> streams;
   for (const std::string& file : files) {
-    if (ReadHeaderBytes(file).compare(0, 2, "\x1F\x8B") == 0) streams.push_back({file, 0});
+    char magic[2] = {};
+    std::ifstream(file, std::ios::binary).read(magic, sizeof magic);
+    if (magic[0] == '\x1F' && magic[1] == '\x8B') streams.push_back({file, 0});
   }
   const std::string& path = files.front();
   const std::string header = ReadHeaderBytes(path);
