@@ -223,6 +223,7 @@ CheckedInput ReadCheckedInput(const char* path) {
   if (dicomWarnings.SawIncompletePixelData() ||
       io->GetComponentType() == Component::UNKNOWNCOMPONENTTYPE ||
       io->GetNumberOfComponents() == 0 || (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
+      ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
       AsciiVtkDataIsShort(*io, path)) {
     Refuse(path, kUndecodableImage);
   }

@@ -154,7 +154,74 @@ std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path) 
   return FileSize(dataFile) < SaturatingSum(offset, bytes) ? dataFile : "";
 }
 
+// Reads whole-number fields of a classic TIFF file in its byte order, past the end as 0.
+class TiffFields {
+ public:
+  explicit TiffFields(const std::string& path) : file_(path, std::ios::binary) {
+    char order[2] = {};
+    file_.read(order, 2);
+    little_ = order[0] == 'I';
+  }
+
+  std::uint64_t At(std::uint64_t offset, std::size_t width) {
+    unsigned char bytes[4] = {};
+    file_.clear();
+    file_.seekg(static_cast<std::streamoff>(offset));
+    file_.read(reinterpret_cast<char*>(bytes), static_cast<std::streamsize>(width));
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+      value |= std::uint64_t{bytes[little_ ? i : width - 1 - i]} << (8 * i);
+    }
+    return value;
+  }
+
+ private:
+  std::ifstream file_;
+  bool little_ = true;
+};
+
 bool BioRadHeaderIsCut(const std::string& path) { return FileSize(path) < kBioRadHeaderBytes; }
+
+bool TiffDataIsCut(const std::string& path) {
+  constexpr std::uint64_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  constexpr unsigned kStripOffsets = 273, kStripByteCounts = 279;
+  constexpr unsigned kTileOffsets = 324, kTileByteCounts = 325;
+  const std::uint64_t size = FileSize(path);
+  TiffFields tiff(path);
+  if (tiff.At(2, 2) != 42) return false;  // BigTIFF is left to libtiff
+  const std::uint64_t directory = tiff.At(4, 4);
+  const std::uint64_t entries = tiff.At(directory, 2);
+  if (directory + 2 + entries * 12 > size) return true;
+
+  // Where each entry's values lie, and the data blocks the offset and count arrays give.
+  std::uint64_t offsets[2] = {};  // value positions of the strip or tile offsets and counts
+  std::uint64_t blocks = 0;
+  std::uint64_t arrayWidth[2] = {};
+  for (std::uint64_t i = 0; i < entries; ++i) {
+    const std::uint64_t entry = directory + 2 + i * 12;
+    const auto tag = static_cast<unsigned>(tiff.At(entry, 2));
+    const std::uint64_t type = tiff.At(entry + 2, 2);
+    const std::uint64_t count = tiff.At(entry + 4, 4);
+    const std::uint64_t bytes = SaturatingProduct(type < 14 ? kTypeBytes[type] : 0, count);
+    const std::uint64_t values = bytes <= 4 ? entry + 8 : tiff.At(entry + 8, 4);
+    if (SaturatingSum(values, bytes) > size) return true;
+    const int which = tag == kStripOffsets || tag == kTileOffsets       ? 0
+                      : tag == kStripByteCounts || tag == kTileByteCounts ? 1
+                                                                          : -1;
+    if (which >= 0 && (type == 3 || type == 4)) {
+      offsets[which] = values;
+      arrayWidth[which] = kTypeBytes[type];
+      blocks = count;
+    }
+  }
+  if (arrayWidth[0] == 0 || arrayWidth[1] == 0) return false;
+  for (std::uint64_t i = 0; i < blocks && i < 1000000; ++i) {
+    const std::uint64_t start = tiff.At(offsets[0] + i * arrayWidth[0], arrayWidth[0]);
+    const std::uint64_t length = tiff.At(offsets[1] + i * arrayWidth[1], arrayWidth[1]);
+    if (SaturatingSum(start, length) > size) return true;
+  }
+  return false;
+}
 
 // Walks the marker segments, stepping over each by its length and over entropy-coded data to
 // the next marker (inside it, 0xFF is followed only by a stuffed 0x00 or a restart marker),

@@ -20,6 +20,11 @@ std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path);
 /// the notes that follow the pixels forever.
 bool BioRadHeaderIsCut(const std::string& path);
 
+/// True when a TIFF file's first directory, the values its entries point to, or its strips or
+/// tiles reach past the end of the file. libtiff reads such a file with a warning, dropping the
+/// tags it cannot read and the pixels of a strip cut short.
+bool TiffDataIsCut(const std::string& path);
+
 /// True when the JPEG file at path ends before its end-of-image marker. The JPEG library fills
 /// the missing rows with grey and only warns, and ITK silences its warnings. Bytes after the
 /// marker are not read.

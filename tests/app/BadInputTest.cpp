@@ -146,6 +146,7 @@ class BadInput : public testing::Test {
     WriteFile(Image("bad-crc.png"), badCrc);
     WriteFile(Image("cut-header.tif"), tiff.substr(0, 100));
     WriteFile(Image("cut-data.tif"), tiff.substr(0, tiff.size() / 2));
+    WriteFile(Image("cut-tags.tif"), tiff.substr(0, tiff.size() - 16));
     WriteFile(Image("cut-meta.dcm"), dicom.substr(0, 150));
     WriteFile(Image("cut-data.dcm"), dicom.substr(0, dicom.size() - 500));
     WriteFile(Image("text.png"), "This is not an image.\n");
@@ -224,6 +225,8 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       // ITK's TIFF writer puts the directory last, so a cut file has none to recognise.
       {"cut-header.tif", kUnknownFormat},
       {"cut-data.tif", kUnknownFormat},
+      // libtiff would drop the tags whose values are cut off, the resolution among them.
+      {"cut-tags.tif", kUndecodable},
       {"cut-meta.dcm", kUndecodable},
       {"cut-data.dcm", kUndecodable},
       // Their readers would pad the missing pixels.
