@@ -14,25 +14,50 @@ class MemoryFill {
   MemoryFill& operator=(const MemoryFill&) = delete;
 };
 
-std::vector<char> ReadWithFill(itk::ImageIOBase& io, unsigned char pattern) {
+// A new image IO for each read: some keep the file open at where an earlier read ended.
+ReadImage ReadWithFill(const itk::ImageIOBase& probe, unsigned char pattern) {
+  ReadImage image;
+  image.io = dynamic_cast<itk::ImageIOBase*>(probe.CreateAnother().GetPointer());
+  itk::ImageIOBase& io = *image.io;
+  io.SetFileName(probe.GetFileName());
+  const MemoryFill fill(pattern);
+  io.ReadImageInformation();
+  if (!(io.GetNumberOfDimensions() == probe.GetNumberOfDimensions() &&
+        io.GetImageSizeInBytes() == probe.GetImageSizeInBytes())) {
+    return image;
+  }
   itk::ImageIORegion whole(io.GetNumberOfDimensions());
   for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) whole.SetSize(i, io.GetDimensions(i));
   io.SetIORegion(whole);
-  std::vector<char> pixels(io.GetImageSizeInBytes(), static_cast<char>(pattern));
-  const MemoryFill fill(pattern);
-  io.Read(pixels.data());
-  return pixels;
+  image.pixels.assign(io.GetImageSizeInBytes(), static_cast<char>(pattern));
+  io.Read(image.pixels.data());
+  return image;
+}
+
+// What the reader takes from the image IO to place and convert the pixels.
+bool SameInformation(const itk::ImageIOBase& a, const itk::ImageIOBase& b) {
+  if (a.GetNumberOfDimensions() != b.GetNumberOfDimensions() ||
+      a.GetComponentType() != b.GetComponentType() || a.GetPixelType() != b.GetPixelType() ||
+      a.GetNumberOfComponents() != b.GetNumberOfComponents()) {
+    return false;
+  }
+  for (unsigned i = 0; i < a.GetNumberOfDimensions(); ++i) {
+    if (a.GetDimensions(i) != b.GetDimensions(i) || a.GetSpacing(i) != b.GetSpacing(i) ||
+        a.GetOrigin(i) != b.GetOrigin(i) || a.GetDirection(i) != b.GetDirection(i)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
-std::vector<char> ReadPixelsFaithfully(itk::ImageIOBase& io) {
-  std::vector<char> first = ReadWithFill(io, 0x5A);
-  // A second image IO of the same format: some keep the file open at where the first read
-  // ended.
-  itk::ImageIOBase::Pointer again = dynamic_cast<itk::ImageIOBase*>(io.CreateAnother().GetPointer());
-  again->SetFileName(io.GetFileName());
-  again->ReadImageInformation();
-  if (ReadWithFill(*again, 0xA5) != first) return {};
+ReadImage ReadImageFaithfully(const itk::ImageIOBase& probe) {
+  ReadImage first = ReadWithFill(probe, 0x5A);
+  const ReadImage second = ReadWithFill(probe, 0xA5);
+  if (first.pixels.empty() || first.pixels != second.pixels ||
+      !SameInformation(*first.io, *second.io) || !SameInformation(*first.io, probe)) {
+    first.pixels.clear();
+  }
   return first;
 }

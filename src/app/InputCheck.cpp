@@ -214,7 +214,10 @@ CheckedInput ReadCheckedInput(const char* path) {
       Refuse(path, kUndecodableImage);
     }
   }
-  if (format == "BioRadImageIO" && BioRadHeaderIsCut(path)) Refuse(path, kUndecodableImage);
+  if ((format == "BioRadImageIO" && BioRadHeaderIsCut(path)) ||
+      (format == "StimulateImageIO" && StimulateHeaderIsDamaged(path))) {
+    Refuse(path, kUndecodableImage);
+  }
 
   AsDecodingStep(path, [&] {
     io->SetFileName(path);
@@ -246,12 +249,14 @@ CheckedInput ReadCheckedInput(const char* path) {
     Refuse(path, whichFile + " ends before the " + DescribeSize(*io) + " pixels its header gives");
   }
 
-  std::vector<char> samples;
-  AsDecodingStep(path, [&] { samples = ReadPixelsFaithfully(*io); });
-  if (samples.empty() || dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
-  CheckSampleRange(path, *io, samples);
+  ReadImage image;
+  AsDecodingStep(path, [&] { image = ReadImageFaithfully(*io); });
+  if (image.pixels.empty() || dicomWarnings.SawIncompletePixelData()) {
+    Refuse(path, kUndecodableImage);
+  }
+  CheckSampleRange(path, *image.io, image.pixels);
 
   input.image = PixelBufferImageIO::New();
-  input.image->Hold(*io, std::move(samples));
+  input.image->Hold(*image.io, std::move(image.pixels));
   return input;
 }

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +182,27 @@ class TiffFields {
 };
 
 bool BioRadHeaderIsCut(const std::string& path) { return FileSize(path) < kBioRadHeaderBytes; }
+
+// ITK's reader takes these fields with sscanf and keeps whatever its variables held when a
+// number is missing; the lines are matched as it matches them.
+bool StimulateHeaderIsDamaged(const std::string& path) {
+  std::istringstream lines(ReadHeaderBytes(path));
+  unsigned dimensions = 4;
+  for (std::string line; std::getline(lines, line);) {
+    unsigned values[4] = {};
+    if (line.find("numDim") != std::string::npos) {
+      if (std::sscanf(line.c_str(), "%*s %u", values) != 1 || values[0] < 1 || values[0] > 4) {
+        return true;
+      }
+      dimensions = values[0];
+    } else if (line.find("dim") != std::string::npos) {
+      const int found = std::sscanf(line.c_str(), "%*s %u %u %u %u", values, values + 1,
+                                    values + 2, values + 3);
+      if (found < static_cast<int>(dimensions)) return true;
+    }
+  }
+  return false;
+}
 
 bool TiffDataIsCut(const std::string& path) {
   constexpr std::uint64_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};

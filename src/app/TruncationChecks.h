@@ -20,6 +20,10 @@ std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path);
 /// the notes that follow the pixels forever.
 bool BioRadHeaderIsCut(const std::string& path);
 
+/// True when a Stimulate header's numDim or dim line lacks its numbers: ITK's reader would use
+/// whatever its variables held, an arbitrary size or number of dimensions.
+bool StimulateHeaderIsDamaged(const std::string& path);
+
 /// True when a TIFF file's first directory, the values its entries point to, or its strips or
 /// tiles reach past the end of the file. libtiff reads such a file with a warning, dropping the
 /// tags it cannot read and the pixels of a strip cut short.

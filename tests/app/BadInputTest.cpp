@@ -176,6 +176,8 @@ class BadInput : public testing::Test {
     bioRad[0] = 40, bioRad[2] = 30, bioRad[4] = 1, bioRad[10] = 1, bioRad[14] = 1;
     bioRad[54] = '\x39', bioRad[55] = '\x30';  // its magic number, 12345
     WriteFile(Image("notes.pic"), bioRad);
+    WriteFile(Image("no-dimensions.spr"), "numDim: two\ndim: 40 30\ndataType: BYTE\n"
+                                          "stimFileName: pair.raw\n");
     const std::string dicomJpeg = ReadFile(Image("jpeg.dcm"));
     WriteFile(Image("cut-jpeg.dcm"), dicomJpeg.substr(0, dicomJpeg.size() - 300));
     const std::string nrrd =
@@ -248,6 +250,8 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       {"cut-jpeg.dcm", kUndecodable},
       // ITK's reader would look for its notes forever.
       {"notes.pic", kUndecodable},
+      // ITK's reader would take the number of dimensions from memory it never set.
+      {"no-dimensions.spr", kUndecodable},
       // A reader would block on a FIFO, or read whatever a device gives, forever.
       {"fifo.nhdr", "its data file '" + Image("fifo.png") + "' is not a regular file"},
       {"urandom.nhdr", "its data file '/dev/urandom' is not a regular file"},
