@@ -125,8 +125,9 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   {
     // Everything printed so far must be out before the guard may end the process.
     std::cout.flush();
-    CrashGuard guard("Error: cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage +
-                     "\n");
+    const std::string undecodable =
+        "cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage;
+    CrashGuard guard("Error: " + undecodable + "\n");
     try {
       CheckedInput input = ReadCheckedInput(inputPath);
       inputFiles = std::move(input.files);
@@ -138,7 +139,9 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
       if (IsMemoryFailure(error)) {
         throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
       }
-      throw PipelineFailure("cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage);
+      throw PipelineFailure(undecodable);
+    } catch (...) {  // the image libraries under ITK throw types of their own
+      throw PipelineFailure(undecodable);
     }
   }
 
