@@ -179,6 +179,54 @@ void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
   if (!unreadable.empty()) Refuse(path, unreadable);
 }
 
+// The files the format will read (files holds the image file; the data files its header names
+// are added), and the damage its reader would not notice, all before it decodes anything.
+void CheckFilesBeforeDecoding(const char* path, const std::string& format,
+                              std::vector<std::string>& files) {
+  for (const std::string& dataFile : FilesNamedByHeader(format, path)) {
+    CheckDataFileKind(path, dataFile);
+    files.push_back(dataFile);
+  }
+  for (const CompressedStream& stream : FindCompressedStreams(format, files)) {
+    const bool gzipInput = stream.file == path && stream.offset == 0;  // checked before probing
+    if (!gzipInput && CompressedStreamIsDamaged(stream.file, stream.offset)) {
+      Refuse(path, kUndecodableImage);
+    }
+  }
+  if ((format == "BioRadImageIO" && BioRadHeaderIsCut(path)) ||
+      (format == "StimulateImageIO" && StimulateHeaderIsDamaged(path))) {
+    Refuse(path, kUndecodableImage);
+  }
+}
+
+// What the header says, against what the file holds and what the tool can make of it.
+void CheckImageInformation(const char* path, const itk::ImageIOBase& io) {
+  const std::string format = io.GetNameOfClass();
+  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE ||
+      io.GetNumberOfComponents() == 0 || (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
+      ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
+      AsciiVtkDataIsShort(io, path)) {
+    Refuse(path, kUndecodableImage);
+  }
+  // ITK's 2D reader would quietly keep the first slice of a volume or a series; the user
+  // would get a volume of a slice they never chose.
+  std::uint64_t pixels = 1;
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    if (i >= 2 && io.GetDimensions(i) > 1) {
+      Refuse(path, "it holds an image of " + DescribeSize(io) + " pixels, not a single 2D slice");
+    }
+    pixels = SaturatingProduct(pixels, io.GetDimensions(i));
+  }
+  if (pixels == 0) Refuse(path, kUndecodableImage);
+  CheckMemory(path, io, pixels);
+  const std::string shortData = FindShortRawPixelData(io, path);
+  if (!shortData.empty()) {
+    const std::string whichFile =
+        shortData == path ? "the file" : "its data file '" + shortData + "'";
+    Refuse(path, whichFile + " ends before the " + DescribeSize(io) + " pixels its header gives");
+  }
+}
+
 }  // namespace
 
 const char kUndecodableImage[] =
@@ -192,10 +240,9 @@ CheckedInput ReadCheckedInput(const char* path) {
   CheckFileKind(path);
   CheckedInput input;
   input.files.push_back(path);
-
   // A gzip file cut short may no longer show its format; it is damaged all the same.
-  const std::vector<CompressedStream> gzipInput = FindCompressedStreams("", input.files);
-  if (!gzipInput.empty() && CompressedStreamIsDamaged(path, 0)) Refuse(path, kUndecodableImage);
+  const bool gzipInput = !FindCompressedStreams("", input.files).empty();
+  if (gzipInput && CompressedStreamIsDamaged(path, 0)) Refuse(path, kUndecodableImage);
 
   DicomWarningCapture dicomWarnings;
   itk::ImageIOBase::Pointer io;
@@ -203,51 +250,13 @@ CheckedInput ReadCheckedInput(const char* path) {
     io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
   });
   if (io.IsNull()) Refuse(path, "no supported image format recognises it");
-  const std::string format = io->GetNameOfClass();
-  for (const std::string& dataFile : FilesNamedByHeader(format, path)) {
-    CheckDataFileKind(path, dataFile);
-    input.files.push_back(dataFile);
-  }
-  for (const CompressedStream& stream : FindCompressedStreams(format, input.files)) {
-    const bool checked = !gzipInput.empty() && stream.file == path && stream.offset == 0;
-    if (!checked && CompressedStreamIsDamaged(stream.file, stream.offset)) {
-      Refuse(path, kUndecodableImage);
-    }
-  }
-  if ((format == "BioRadImageIO" && BioRadHeaderIsCut(path)) ||
-      (format == "StimulateImageIO" && StimulateHeaderIsDamaged(path))) {
-    Refuse(path, kUndecodableImage);
-  }
-
+  CheckFilesBeforeDecoding(path, io->GetNameOfClass(), input.files);
   AsDecodingStep(path, [&] {
     io->SetFileName(path);
     io->ReadImageInformation();
   });
-  if (dicomWarnings.SawIncompletePixelData() ||
-      io->GetComponentType() == Component::UNKNOWNCOMPONENTTYPE ||
-      io->GetNumberOfComponents() == 0 || (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
-      ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
-      AsciiVtkDataIsShort(*io, path)) {
-    Refuse(path, kUndecodableImage);
-  }
-
-  // ITK's 2D reader would quietly keep the first slice of a volume or a series; the user
-  // would get a volume of a slice they never chose.
-  std::uint64_t pixels = 1;
-  for (unsigned i = 0; i < io->GetNumberOfDimensions(); ++i) {
-    if (i >= 2 && io->GetDimensions(i) > 1) {
-      Refuse(path, "it holds an image of " + DescribeSize(*io) + " pixels, not a single 2D slice");
-    }
-    pixels = SaturatingProduct(pixels, io->GetDimensions(i));
-  }
-  if (pixels == 0) Refuse(path, kUndecodableImage);
-  CheckMemory(path, *io, pixels);
-  const std::string shortData = FindShortRawPixelData(*io, path);
-  if (!shortData.empty()) {
-    const std::string whichFile =
-        shortData == path ? "the file" : "its data file '" + shortData + "'";
-    Refuse(path, whichFile + " ends before the " + DescribeSize(*io) + " pixels its header gives");
-  }
+  if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
+  CheckImageInformation(path, *io);
 
   ReadImage image;
   AsDecodingStep(path, [&] { image = ReadImageFaithfully(*io); });
