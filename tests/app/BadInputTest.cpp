@@ -28,6 +28,7 @@
 #include "itkMetaImageIO.h"
 #include "itkNiftiImageIO.h"
 #include "itkPNGImageIO.h"
+#include "itkRGBAPixel.h"
 #include "itkRGBPixel.h"
 #include "itkTIFFImageIO.h"
 #include "itkVTKImageIO.h"
@@ -350,6 +351,14 @@ TEST_F(BadInput, SamplesAreReadAtTheirTrueValues) {
   WriteTestImage<std::int32_t>(
       Image("i32.mha"), 20, 10, [](int x, int y) { return x == 5 ? -40000 : y * 99999; },
       itk::MetaImageIO::New());
+  WriteTestImage<itk::RGBAPixel<std::uint8_t>>(
+      Image("cmyk.jpg"), 20, 10,
+      [](unsigned x, unsigned y) {
+        itk::RGBAPixel<std::uint8_t> p;
+        p.Set(std::uint8_t(x * 12), std::uint8_t(y * 25), 30, std::uint8_t(255 - x));
+        return p;
+      },
+      itk::JPEGImageIO::New());
   std::string ramp;
   for (int i = 0; i < 200; ++i) ramp += static_cast<char>(i);
   WriteFile(Image("slope.nii"), ScaledNifti(0.5F, 5.0F, ramp, 20));
@@ -362,7 +371,8 @@ TEST_F(BadInput, SamplesAreReadAtTheirTrueValues) {
       itk::MetaImageIO::New());
 
   for (const char* name : {"u16.png", "u16.tif", "rgb16.png", "unit.tif", "i32.mha", "slope.nii",
-                           "trailing.jpg", "u16-fits.png", "i32-fits.mha", "good.tif"}) {
+                           "cmyk.jpg", "trailing.jpg", "u16-fits.png", "i32-fits.mha",
+                           "good.tif"}) {
     ExpectRun({"--input2d", Image(name), "--output", output.Path("out.vtk"), "-d", "2"}, 0,
               kNoRegion + "using provided tile depth = 2\n" +
                   (name == std::string("trailing.jpg") || name == std::string("good.tif")
