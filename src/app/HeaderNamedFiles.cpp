@@ -155,8 +155,8 @@ std::string HeaderField(const std::string& header, const std::string& name, char
     const std::size_t mark = header.find(separator, at);
     const std::size_t lineEnd = header.find('\n', at);
     if (mark < lineEnd && Trimmed(header.substr(at, mark - at)) == name) {
-      return Trimmed(header.substr(mark + 1, lineEnd == std::string::npos ? lineEnd
-                                                                          : lineEnd - mark - 1));
+      return Trimmed(
+          header.substr(mark + 1, lineEnd == std::string::npos ? lineEnd : lineEnd - mark - 1));
     }
   }
   return "";

@@ -134,8 +134,8 @@ std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned comp
     const bool multiplied = components == 2 || components >= 4;
     const auto low = static_cast<long double>(lowest);
     const auto high = static_cast<long double>(highest);
-    const long double limit =
-        multiplied ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int64_t>::max();
+    const long double limit = multiplied ? std::numeric_limits<std::int32_t>::max()
+                                         : std::numeric_limits<std::int64_t>::max();
     if (low >= -limit - 1 && high <= limit) return "";
     text << "its samples range from " << Printable(lowest) << " to " << Printable(highest)
          << ", which 64-bit integer pixels cannot hold";
@@ -202,8 +202,8 @@ void CheckFilesBeforeDecoding(const char* path, const std::string& format,
 // What the header says, against what the file holds and what the tool can make of it.
 void CheckImageInformation(const char* path, const itk::ImageIOBase& io) {
   const std::string format = io.GetNameOfClass();
-  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE ||
-      io.GetNumberOfComponents() == 0 || (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
+  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE || io.GetNumberOfComponents() == 0 ||
+      (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
       ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
       AsciiVtkDataIsShort(io, path)) {
     Refuse(path, kUndecodableImage);
@@ -246,9 +246,8 @@ CheckedInput ReadCheckedInput(const char* path) {
 
   DicomWarningCapture dicomWarnings;
   itk::ImageIOBase::Pointer io;
-  AsDecodingStep(path, [&] {
-    io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
-  });
+  AsDecodingStep(
+      path, [&] { io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode); });
   if (io.IsNull()) Refuse(path, "no supported image format recognises it");
   CheckFilesBeforeDecoding(path, io->GetNameOfClass(), input.files);
   AsDecodingStep(path, [&] {

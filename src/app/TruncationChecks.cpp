@@ -4,8 +4,8 @@
 #include <zlib.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -63,7 +63,8 @@ std::uint64_t FileSize(const std::string& path) {
 
 // A NIfTI-1 or Analyze header, in either byte order: where the pixels start (vox_offset) and
 // how many bits each takes (bitpix), which with a scaling differ from what ITK reports.
-bool ReadAnalyzeLayout(const std::string& header, std::uint64_t& offset, std::uint64_t& bitsPerPixel) {
+bool ReadAnalyzeLayout(const std::string& header, std::uint64_t& offset,
+                       std::uint64_t& bitsPerPixel) {
   const bool little = Little(header, 0, 4) == 348;
   if (!little && Big(header, 0, 4) != 348) return false;
   auto field = [&](std::size_t at, std::size_t width) {
@@ -196,8 +197,8 @@ bool StimulateHeaderIsDamaged(const std::string& path) {
       }
       dimensions = values[0];
     } else if (line.find("dim") != std::string::npos) {
-      const int found = std::sscanf(line.c_str(), "%*s %u %u %u %u", values, values + 1,
-                                    values + 2, values + 3);
+      const int found =
+          std::sscanf(line.c_str(), "%*s %u %u %u %u", values, values + 1, values + 2, values + 3);
       if (found < static_cast<int>(dimensions)) return true;
     }
   }
@@ -227,7 +228,7 @@ bool TiffDataIsCut(const std::string& path) {
     const std::uint64_t bytes = SaturatingProduct(type < 14 ? kTypeBytes[type] : 0, count);
     const std::uint64_t values = bytes <= 4 ? entry + 8 : tiff.At(entry + 8, 4);
     if (SaturatingSum(values, bytes) > size) return true;
-    const int which = tag == kStripOffsets || tag == kTileOffsets       ? 0
+    const int which = tag == kStripOffsets || tag == kTileOffsets         ? 0
                       : tag == kStripByteCounts || tag == kTileByteCounts ? 1
                                                                           : -1;
     if (which >= 0 && (type == 3 || type == 4)) {

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -47,8 +47,14 @@ std::string ScaledNifti(float slope, float intercept, const std::string& samples
   std::string header(352, '\0');
   auto put = [&](std::size_t at, auto value) { std::memcpy(&header[at], &value, sizeof value); };
   put(0, std::int32_t{348});
-  const std::int16_t dims[8] = {2, static_cast<std::int16_t>(width),
-                                static_cast<std::int16_t>(samples.size() / width), 1, 1, 1, 1, 1};
+  const std::int16_t dims[8] = {2,
+                                static_cast<std::int16_t>(width),
+                                static_cast<std::int16_t>(samples.size() / width),
+                                1,
+                                1,
+                                1,
+                                1,
+                                1};
   std::memcpy(&header[40], dims, sizeof dims);
   put(70, std::int16_t{2});  // unsigned 8-bit
   put(72, std::int16_t{8});
@@ -177,8 +183,9 @@ class BadInput : public testing::Test {
     bioRad[0] = 40, bioRad[2] = 30, bioRad[4] = 1, bioRad[10] = 1, bioRad[14] = 1;
     bioRad[54] = '\x39', bioRad[55] = '\x30';  // its magic number, 12345
     WriteFile(Image("notes.pic"), bioRad);
-    WriteFile(Image("no-dimensions.spr"), "numDim: two\ndim: 40 30\ndataType: BYTE\n"
-                                          "stimFileName: pair.raw\n");
+    WriteFile(Image("no-dimensions.spr"),
+              "numDim: two\ndim: 40 30\ndataType: BYTE\n"
+              "stimFileName: pair.raw\n");
     const std::string dicomJpeg = ReadFile(Image("jpeg.dcm"));
     WriteFile(Image("cut-jpeg.dcm"), dicomJpeg.substr(0, dicomJpeg.size() - 300));
     const std::string nrrd =
@@ -332,10 +339,12 @@ TEST_F(BadInput, MoreThanOneSliceIsRefusedButOneSliceOfAVolumeIsAnImage) {
 TEST_F(BadInput, SamplesAreReadAtTheirTrueValues) {
   using U16 = std::uint16_t;
   WriteTestImage<U16>(
-      Image("u16.png"), 20, 10, [](unsigned x, unsigned y) { return x == 3 && y == 2 ? 65535 : x * 3000; },
+      Image("u16.png"), 20, 10,
+      [](unsigned x, unsigned y) { return x == 3 && y == 2 ? 65535 : x * 3000; },
       itk::PNGImageIO::New());
   WriteTestImage<U16>(
-      Image("u16.tif"), 20, 10, [](unsigned x, unsigned y) { return x == 1 && y == 1 ? 65535 : x * 3001; },
+      Image("u16.tif"), 20, 10,
+      [](unsigned x, unsigned y) { return x == 1 && y == 1 ? 65535 : x * 3001; },
       itk::TIFFImageIO::New());
   WriteTestImage<itk::RGBPixel<U16>>(
       Image("rgb16.png"), 20, 10,
@@ -346,7 +355,8 @@ TEST_F(BadInput, SamplesAreReadAtTheirTrueValues) {
       },
       itk::PNGImageIO::New());
   WriteTestImage<float>(
-      Image("unit.tif"), 20, 10, [](unsigned x, unsigned y) { return 0.05F + x * 0.04F + y * 0.01F; },
+      Image("unit.tif"), 20, 10,
+      [](unsigned x, unsigned y) { return 0.05F + x * 0.04F + y * 0.01F; },
       itk::TIFFImageIO::New());
   WriteTestImage<std::int32_t>(
       Image("i32.mha"), 20, 10, [](int x, int y) { return x == 5 ? -40000 : y * 99999; },
@@ -370,9 +380,9 @@ TEST_F(BadInput, SamplesAreReadAtTheirTrueValues) {
       Image("i32-fits.mha"), 20, 10, [](int x, int y) { return x * 3000 - 32768 + y; },
       itk::MetaImageIO::New());
 
-  for (const char* name : {"u16.png", "u16.tif", "rgb16.png", "unit.tif", "i32.mha", "slope.nii",
-                           "cmyk.jpg", "trailing.jpg", "u16-fits.png", "i32-fits.mha",
-                           "good.tif"}) {
+  for (const char* name :
+       {"u16.png", "u16.tif", "rgb16.png", "unit.tif", "i32.mha", "slope.nii", "cmyk.jpg",
+        "trailing.jpg", "u16-fits.png", "i32-fits.mha", "good.tif"}) {
     ExpectRun({"--input2d", Image(name), "--output", output.Path("out.vtk"), "-d", "2"}, 0,
               kNoRegion + "using provided tile depth = 2\n" +
                   (name == std::string("trailing.jpg") || name == std::string("good.tif")
@@ -421,8 +431,9 @@ TEST_F(BadInput, SamplesNoPixelTypeHoldsAreRefused) {
       {"f32-nan.mha", "its samples range from 0 to 19 and include NaN" + finite},
       {"f32-all-nan.mha", "its samples are all NaN" + finite},
       {"f64-inf.mha", "its samples range from -inf to 3" + finite},
-      {"u64.mha", "its samples range from 0 to 9223372036854775808, which 64-bit integer pixels "
-                  "cannot hold"},
+      {"u64.mha",
+       "its samples range from 0 to 9223372036854775808, which 64-bit integer pixels "
+       "cannot hold"},
   };
   for (const auto& [name, cause] : refused) {
     ExpectRun({"--input2d", Image(name), "--output", output.Path("out.vtk")}, 2,

@@ -11,13 +11,14 @@ struct PlainRequest {
   std::int64_t index[2] = {0, 0};
   std::uint64_t size[2] = {0, 0};
   unsigned depth = 10;
-  bool binMidpoint = true;  // false gives ITK 5's own Otsu default
+  bool binMidpoint = true;   // false gives ITK 5's own Otsu default
   bool signedShort = false;  // pixels as the release built for ITK 4 read them
 };
 
 /// The volume built with ITK's stock classes only: reader (64-bit integer pixels, or double for
-/// real samples), Otsu filter, region of interest, tile filter and ITK's own ASCII VTK writer. It is the reference the tool must match, and the
-/// pipeline its speed is measured against. Returns the seconds the writer took.
+/// real samples), Otsu filter, region of interest, tile filter and ITK's own ASCII VTK writer. It
+/// is the reference the tool must match, and the pipeline its speed is measured against. Returns
+/// the seconds the writer took.
 double WritePlainVolume(const PlainRequest& request);
 
 #endif
