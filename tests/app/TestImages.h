@@ -7,20 +7,22 @@
 #include "itkImageFileWriter.h"
 #include "itkImageRegionIteratorWithIndex.h"
 
-/// Writes the image to path through the given image IO.
+/// Writes the image to path through the given image IO, compressed if asked and the format can.
 template <typename Image>
-void WriteThroughImageIO(const Image* image, itk::ImageIOBase* io, const std::string& path) {
+void WriteThroughImageIO(const Image* image, itk::ImageIOBase* io, const std::string& path,
+                         bool compressed = false) {
   auto writer = itk::ImageFileWriter<Image>::New();
   writer->SetInput(image);
   writer->SetImageIO(io);
   writer->SetFileName(path);
+  writer->SetUseCompression(compressed);
   writer->Update();
 }
 
 /// Writes a width x height image whose pixel (x, y) is value(x, y), through the given image IO.
 template <typename Pixel, typename ValueOf>
 void WriteTestImage(const std::string& path, unsigned width, unsigned height, ValueOf value,
-                    itk::ImageIOBase* io) {
+                    itk::ImageIOBase* io, bool compressed = false) {
   using Image = itk::Image<Pixel, 2>;
   auto image = Image::New();
   const typename Image::SizeType size = {{width, height}};
@@ -30,7 +32,7 @@ void WriteTestImage(const std::string& path, unsigned width, unsigned height, Va
        !it.IsAtEnd(); ++it) {
     it.Set(value(it.GetIndex()[0], it.GetIndex()[1]));
   }
-  WriteThroughImageIO(image.GetPointer(), io, path);
+  WriteThroughImageIO(image.GetPointer(), io, path, compressed);
 }
 
 /// Writes an image of the given size, every pixel the same value, in any number of dimensions.
