@@ -200,7 +200,8 @@ void CheckFilesBeforeDecoding(const char* path, const std::string& format,
 }
 
 // What the header says, against what the file holds and what the tool can make of it.
-void CheckImageInformation(const char* path, const itk::ImageIOBase& io) {
+void CheckImageInformation(const char* path, const itk::ImageIOBase& io,
+                           const std::vector<std::string>& files) {
   const std::string format = io.GetNameOfClass();
   if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE || io.GetNumberOfComponents() == 0 ||
       (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
@@ -219,7 +220,7 @@ void CheckImageInformation(const char* path, const itk::ImageIOBase& io) {
   }
   if (pixels == 0) Refuse(path, kUndecodableImage);
   CheckMemory(path, io, pixels);
-  const std::string shortData = FindShortRawPixelData(io, path);
+  const std::string shortData = FindShortRawPixelData(io, files);
   if (!shortData.empty()) {
     const std::string whichFile =
         shortData == path ? "the file" : "its data file '" + shortData + "'";
@@ -255,7 +256,7 @@ CheckedInput ReadCheckedInput(const char* path) {
     io->ReadImageInformation();
   });
   if (dicomWarnings.SawIncompletePixelData()) Refuse(path, kUndecodableImage);
-  CheckImageInformation(path, *io);
+  CheckImageInformation(path, *io, input.files);
 
   ReadImage image;
   AsDecodingStep(path, [&] { image = ReadImageFaithfully(*io); });

@@ -82,9 +82,10 @@ bool ReadAnalyzeLayout(const std::string& header, std::uint64_t& offset,
 // Which file holds the pixels, where they start in it and how many bytes they take, for the
 // formats that store them raw; false for anything else (compressed data, a list of files,
 // other formats).
-bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
+bool FindRawPixelData(const itk::ImageIOBase& io, const std::vector<std::string>& files,
                       const std::string& header, std::string& dataFile, std::uint64_t& offset,
                       std::uint64_t& bytes) {
+  const std::string& path = files.front();
   const std::string format = io.GetNameOfClass();
   dataFile = path;
   std::uint64_t pixels = 1;
@@ -104,9 +105,8 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
       offset = lineEnd + 1;
       return true;
     }
-    const std::vector<std::string> files = FilesNamedByHeader(format, path);
-    if (files.size() != 1 || data.find_first_of(" \t%") != std::string::npos) return false;
-    dataFile = files[0];
+    if (files.size() != 2 || data.find_first_of(" \t%") != std::string::npos) return false;
+    dataFile = files[1];
     const std::string skipped = HeaderField(header, "HeaderSize", '=', field);
     offset = skipped.empty() || skipped[0] == '-' ? 0 : std::strtoull(skipped.c_str(), nullptr, 10);
     return true;
@@ -116,9 +116,8 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
     if (!ReadAnalyzeLayout(header, offset, bitsPerPixel)) return false;
     bytes = SaturatingProduct(pixels, bitsPerPixel) / 8;
     if (EndsWithNoCase(path, ".nii")) return offset >= 348;
-    const std::vector<std::string> pair = FilesNamedByHeader(format, path);
-    if (pair.empty() || EndsWithNoCase(pair[0], ".gz")) return false;
-    if (EndsWithNoCase(path, ".hdr")) dataFile = pair[0];
+    if (files.size() != 2 || EndsWithNoCase(files[1], ".gz")) return false;
+    if (EndsWithNoCase(path, ".hdr")) dataFile = files[1];
     return true;
   }
   if (format == "GiplImageIO") {
@@ -147,12 +146,13 @@ bool FindRawPixelData(const itk::ImageIOBase& io, const std::string& path,
 
 }  // namespace
 
-std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path) {
-  const std::string header = ReadHeaderBytes(path);
+std::string FindShortRawPixelData(const itk::ImageIOBase& io,
+                                  const std::vector<std::string>& files) {
+  const std::string header = ReadHeaderBytes(files.front());
   std::string dataFile;
   std::uint64_t offset = 0;
   std::uint64_t bytes = 0;
-  if (!FindRawPixelData(io, path, header, dataFile, offset, bytes)) return "";
+  if (!FindRawPixelData(io, files, header, dataFile, offset, bytes)) return "";
   return FileSize(dataFile) < SaturatingSum(offset, bytes) ? dataFile : "";
 }
 

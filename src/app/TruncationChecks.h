@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "itkImageIOBase.h"
 
@@ -13,8 +14,10 @@
 /// For a file that stores its pixels uncompressed after its header (MetaImage, NIfTI and
 /// Analyze, GIPL, binary VTK, uncompressed BMP), or in the raw data file its header names: that
 /// file when it ends before the pixels the header gives (cut short, or a header that claims far
-/// more pixels than the file holds); empty otherwise.
-std::string FindShortRawPixelData(const itk::ImageIOBase& io, const char* path);
+/// more pixels than the file holds); empty otherwise. files holds the image file, then the data
+/// files its header names.
+std::string FindShortRawPixelData(const itk::ImageIOBase& io,
+                                  const std::vector<std::string>& files);
 
 /// True when a Bio-Rad file ends inside its 76-byte header: ITK's reader would then look for
 /// the notes that follow the pixels forever.
