@@ -16,6 +16,7 @@
 #include "HeaderNamedFiles.h"
 #include "MemoryBudget.h"
 #include "PipelineFailure.h"
+#include "QuotedName.h"
 #include "SystemErrorText.h"
 #include "TruncationChecks.h"
 #include "itkImageIOFactory.h"
@@ -25,7 +26,7 @@ namespace {
 using Component = itk::IOComponentEnum;
 
 [[noreturn]] void Refuse(const char* path, const std::string& cause) {
-  throw PipelineFailure(std::string("cannot read image '") + path + "': " + cause);
+  throw PipelineFailure("cannot read image " + QuotedName(path) + ": " + cause);
 }
 
 void CheckFileKind(const char* path) {
@@ -38,7 +39,7 @@ void CheckFileKind(const char* path) {
 }
 
 void CheckDataFileKind(const char* path, const std::string& dataFile) {
-  const std::string named = "its data file '" + dataFile + "'";
+  const std::string named = "its data file " + QuotedName(dataFile);
   struct stat status {};
   if (stat(dataFile.c_str(), &status) != 0) {
     Refuse(path, named + (errno == ENOENT ? " is missing" : ": " + SystemErrorText(errno)));
@@ -223,7 +224,7 @@ void CheckImageInformation(const char* path, const itk::ImageIOBase& io,
   const std::string shortData = FindShortRawPixelData(io, files);
   if (!shortData.empty()) {
     const std::string whichFile =
-        shortData == path ? "the file" : "its data file '" + shortData + "'";
+        shortData == path ? "the file" : "its data file " + QuotedName(shortData);
     Refuse(path, whichFile + " ends before the " + DescribeSize(io) + " pixels its header gives");
   }
 }

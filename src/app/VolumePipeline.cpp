@@ -15,6 +15,7 @@
 #include "LayerTileImageFilter.h"
 #include "MemoryBudget.h"
 #include "OutputFile.h"
+#include "QuotedName.h"
 #include "itkHistogramThresholdImageFilter.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
@@ -30,8 +31,6 @@ using VolumeImage = itk::Image<unsigned char, 3>;
 using RegionFilter = itk::RegionOfInterestImageFilter<SliceImage, SliceImage>;
 using TileFilter = LayerTileImageFilter;
 using Writer = itk::ImageFileWriter<VolumeImage>;
-
-std::string Quoted(const char* text) { return std::string("'") + text + "'"; }
 
 std::string DescribeRegion(const std::int64_t index[2], const std::uint64_t size[2]) {
   std::ostringstream text;
@@ -109,8 +108,8 @@ void CheckOutputIsNotInput(const char* outputPath, const std::vector<std::string
     struct stat input {};
     if (stat(file.c_str(), &input) == 0 && input.st_dev == output.st_dev &&
         input.st_ino == output.st_ino) {
-      throw PipelineFailure("cannot write volume " + Quoted(outputPath) +
-                            ": it would replace the input file " + Quoted(file.c_str()));
+      throw PipelineFailure("cannot write volume " + QuotedName(outputPath) +
+                            ": it would replace the input file " + QuotedName(file));
     }
   }
 }
@@ -126,7 +125,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     // Everything printed so far must be out before the guard may end the process.
     std::cout.flush();
     const std::string undecodable =
-        "cannot read image " + Quoted(inputPath) + ": " + kUndecodableImage;
+        "cannot read image " + QuotedName(inputPath) + ": " + kUndecodableImage;
     CrashGuard guard("Error: " + undecodable + "\n");
     try {
       CheckedInput input = ReadCheckedInput(inputPath);
@@ -137,7 +136,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
       throw;
     } catch (const std::exception& error) {
       if (IsMemoryFailure(error)) {
-        throw PipelineFailure("not enough memory to read image " + Quoted(inputPath));
+        throw PipelineFailure("not enough memory to read image " + QuotedName(inputPath));
       }
       throw PipelineFailure(undecodable);
     } catch (...) {  // the image libraries under ITK throw types of their own
@@ -199,7 +198,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   try {
     writer->Update();
   } catch (const OutputFileError& error) {
-    throw PipelineFailure("cannot write volume " + Quoted(outputPath) + ": " + error.what());
+    throw PipelineFailure("cannot write volume " + QuotedName(outputPath) + ": " + error.what());
   } catch (const std::exception& error) {
     if (IsMemoryFailure(error)) {
       throw PipelineFailure("not enough memory for a volume of " +
@@ -208,6 +207,6 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
     if (tileDepth == 0) {
       throw PipelineFailure("cannot make a volume of tile depth 0: the depth must be at least 1");
     }
-    throw PipelineFailure("cannot write volume " + Quoted(outputPath));
+    throw PipelineFailure("cannot write volume " + QuotedName(outputPath));
   }
 }

@@ -260,6 +260,10 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
   }
   ExpectRun({"--input2d", "/dev/zero", "--output", output.Path("out.vtk")}, 2,
             kNoRegion + kDefaultDepth, ReadError("/dev/zero", "it is not a regular file"));
+  // A name's control characters are escaped, so that the message stays one line.
+  ExpectRun({"--input2d", Image("a\nb.png"), "--output", output.Path("out.vtk")}, 2,
+            kNoRegion + kDefaultDepth,
+            ReadError(Image("a'$'\\n''b.png"), "no such file or directory"));
 }
 
 TEST_F(BadInput, RandomBytesUnderImageSuffixes) {
