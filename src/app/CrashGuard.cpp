@@ -21,7 +21,12 @@ struct sigaction previousActions[kCrashSignalCount];
 // A crash may come from a stack overflow, so the handler runs on a stack of its own.
 alignas(16) char handlerStack[64 * 1024];
 
-void ReportCrashAndExit(int) {
+void ReportCrashAndExit(int signalNumber, siginfo_t* info, void*) {
+  if (info->si_code <= 0 && info->si_pid != getpid()) {  // kill(2) from elsewhere, not a crash
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+    return;
+  }
   std::size_t written = 0;
   while (written < messageLength) {
     const ssize_t n = write(STDERR_FILENO, message + written, messageLength - written);
@@ -43,8 +48,8 @@ CrashGuard::CrashGuard(const std::string& lastWords) {
   sigaltstack(&stack, nullptr);
 
   struct sigaction guard {};
-  guard.sa_handler = ReportCrashAndExit;
-  guard.sa_flags = SA_ONSTACK;
+  guard.sa_sigaction = ReportCrashAndExit;
+  guard.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigfillset(&guard.sa_mask);
   for (int i = 0; i < kCrashSignalCount; ++i) {
     sigaction(kCrashSignals[i], &guard, &previousActions[i]);

@@ -8,7 +8,8 @@
 /// corrupt files instead of reporting them, so the guard is armed only while the input is read
 /// and thresholded: nothing has been written then, and a fault anywhere else still shows as the
 /// crash it is. Standard output must be flushed before: the guard ends the process without
-/// flushing it.
+/// flushing it. The same signals sent by another process end it by the signal, as they would
+/// without the guard.
 class CrashGuard {
  public:
   explicit CrashGuard(const std::string& lastWords);

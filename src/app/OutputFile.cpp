@@ -8,7 +8,7 @@
 #include <climits>
 #include <vector>
 
-#include "InterruptCleanup.h"
+#include "SignalCleanup.h"
 #include "SystemErrorText.h"
 
 namespace {
@@ -18,33 +18,41 @@ constexpr int kMostTemporaryNamesTried = 100;
 
 [[noreturn]] void Fail(int errorNumber) { throw OutputFileError(SystemErrorText(errorNumber)); }
 
-std::string FolderOf(const std::string& path) {
+std::string FolderPart(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The path the rename must replace: a symbolic link is followed to the file it names, even
-// when that file does not exist yet, so that the link itself stays.
-std::string FollowLinks(std::string path) {
-  for (int followed = 0; followed < kMostLinksFollowed; ++followed) {
-    struct stat status {};
-    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-    // Not st_size: the kernel's own links under /proc, such as /dev/stdout's, report 0 or 64.
-    std::vector<char> target(PATH_MAX);
-    const ssize_t length = readlink(path.c_str(), target.data(), target.size());
-    if (length < 0) Fail(errno);
-    if (static_cast<std::size_t>(length) == target.size()) Fail(ENAMETOOLONG);
-    const std::string linked(target.data(), static_cast<std::size_t>(length));
-    path = linked[0] == '/' ? linked : FolderOf(path) + "/" + linked;
-  }
-  Fail(ELOOP);
+std::string NamePart(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int OpenFolder(int base, const std::string& folder) {
+  const int fd = openat(base, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) Fail(errno);
+  return fd;
 }
 
 unsigned ModeForNewFile() {
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
+}
+
+std::string TemporaryName(int attempt) {
+  return ".slice2vol-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+}
+
+// The unnamed file is linked through its /proc entry, which needs no privilege.
+std::string ProcEntry(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+bool ProcEntryNames(int fd) {
+  struct stat entry {
+  }, file{};
+  return stat(ProcEntry(fd).c_str(), &entry) == 0 && fstat(fd, &file) == 0 &&
+         entry.st_dev == file.st_dev && entry.st_ino == file.st_ino;
 }
 
 }  // namespace
@@ -58,42 +66,79 @@ OutputFile::OutputFile(const char* path) {
       if (fd_ < 0) Fail(errno);
       return;
     }
-    CreateTemporary(FollowLinks(path), status.st_mode & 07777);
+    FindTarget(path);
+    CreateTemporary(status.st_mode & 07777);
   } else if (errno == ENOENT) {
-    CreateTemporary(FollowLinks(path), ModeForNewFile());
+    FindTarget(path);
+    CreateTemporary(ModeForNewFile());
   } else {
     Fail(errno);
   }
 }
 
-void OutputFile::CreateTemporary(const std::string& target, unsigned mode) {
-  const std::string folder = FolderOf(target);
-  const std::string stem = folder + "/.slice2vol-" + std::to_string(getpid()) + "-";
-  std::string name;
-  for (int attempt = 0;; ++attempt) {
-    name = stem + std::to_string(attempt);
-    RemoveOnInterrupt(name.c_str());
-    fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd_ >= 0) break;
-    const int error = errno;
-    ForgetRemoveOnInterrupt();
-    if (error == EEXIST && attempt < kMostTemporaryNamesTried) continue;  // left by a killed run
+// The file the rename must replace: a symbolic link is followed to the file it names, even
+// when that file does not exist yet, so that the link itself stays.
+void OutputFile::FindTarget(const char* path) {
+  folder_ = OpenFolder(AT_FDCWD, FolderPart(path));
+  name_ = NamePart(path);
+  for (int followed = 0;; ++followed) {
+    if (name_.empty()) Fail(EISDIR);  // "missing/", as open(2) says
     struct stat status {};
-    if (error == EEXIST || stat(folder.c_str(), &status) != 0) Fail(error);
-    throw OutputFileError("cannot create a temporary file in its folder: " +
-                          SystemErrorText(error));
+    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(status.st_mode)) {
+      return;
+    }
+    if (followed == kMostLinksFollowed) Fail(ELOOP);
+    // Not st_size: the kernel's own links under /proc, such as /dev/stdout's, report 0 or 64.
+    std::vector<char> target(PATH_MAX);
+    const ssize_t length = readlinkat(folder_, name_.c_str(), target.data(), target.size());
+    if (length < 0) Fail(errno);
+    if (static_cast<std::size_t>(length) == target.size()) Fail(ENAMETOOLONG);
+    const std::string linked(target.data(), static_cast<std::size_t>(length));
+    const int next = OpenFolder(linked[0] == '/' ? AT_FDCWD : folder_, FolderPart(linked));
+    close(folder_);
+    folder_ = next;
+    name_ = NamePart(linked);
   }
-  temporary_ = name;
-  target_ = target;
+}
+
+void OutputFile::CreateTemporary(unsigned mode) {
+  fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd_ >= 0 && ProcEntryNames(fd_)) {
+    unnamed_ = true;
+  } else {
+    const int error = errno;
+    if (fd_ >= 0) {
+      close(fd_);
+    } else if (error != EOPNOTSUPP && error != EISDIR) {  // EISDIR: a kernel without O_TMPFILE
+      throw OutputFileError("cannot create a temporary file in its folder: " +
+                            SystemErrorText(error));
+    }
+    for (int attempt = 0;; ++attempt) {
+      const std::string name = TemporaryName(attempt);
+      RemoveOnSignal(folder_, name.c_str());
+      fd_ = openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd_ >= 0) {
+        temporary_ = name;
+        break;
+      }
+      const int createError = errno;
+      ForgetRemoveOnSignal();
+      if (createError == EEXIST && attempt < kMostTemporaryNamesTried) continue;  // a killed run's
+      throw OutputFileError("cannot create a temporary file in its folder: " +
+                            SystemErrorText(createError));
+    }
+  }
   if (fchmod(fd_, mode) != 0) Fail(errno);
 }
 
 OutputFile::~OutputFile() {
   if (fd_ >= 0) close(fd_);
   if (!temporary_.empty()) {
-    unlink(temporary_.c_str());
-    ForgetRemoveOnInterrupt();
+    unlinkat(folder_, temporary_.c_str(), 0);
+    ForgetRemoveOnSignal();
   }
+  if (folder_ >= 0) close(folder_);
 }
 
 void OutputFile::Write(const char* data, std::size_t size) {
@@ -108,14 +153,30 @@ void OutputFile::Write(const char* data, std::size_t size) {
   }
 }
 
+void OutputFile::LinkUnderTemporaryName() {
+  const std::string entry = ProcEntry(fd_);
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = TemporaryName(attempt);
+    RemoveOnSignal(folder_, name.c_str());
+    if (linkat(AT_FDCWD, entry.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary_ = name;
+      return;
+    }
+    const int error = errno;
+    ForgetRemoveOnSignal();
+    if (error != EEXIST || attempt == kMostTemporaryNamesTried) Fail(error);
+  }
+}
+
 void OutputFile::Commit() {
+  if (unnamed_) LinkUnderTemporaryName();
   // A close can report a write that failed after it was accepted (a full disk on some file
   // systems), so its result counts like that of any write.
   const int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) Fail(errno);
-  if (temporary_.empty()) return;
-  if (rename(temporary_.c_str(), target_.c_str()) != 0) Fail(errno);
-  ForgetRemoveOnInterrupt();
+  if (temporary_.empty()) return;  // written in place
+  if (renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) Fail(errno);
+  ForgetRemoveOnSignal();
   temporary_.clear();
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -22,7 +23,6 @@
 namespace {
 
 const std::string kPrevious = "the volume of an earlier run\n";
-const std::string kTemporaryPrefix = ".slice2vol-";
 
 unsigned ModeOf(const std::string& path) {
   struct stat status {};
@@ -62,13 +62,18 @@ class OutputSafety : public testing::Test {
     return RunTool({"--input2d", Image("small.png"), "--output", outputPath, "-d", "2"}, setup);
   }
 
-  // Waits until the run has begun writing its temporary file; false if it ended first.
-  bool AwaitTemporaryFile(ToolProcess& run) {
+  // Waits until the run has begun writing its volume into the output folder (a file with no
+  // name there, seen through the process's descriptors); false if it ended first.
+  bool AwaitWriting(ToolProcess& run) {
+    const std::string descriptors = "/proc/" + std::to_string(run.Pid()) + "/fd/";
     while (!run.HasEnded()) {
-      for (const std::string& name : output.Names()) {
+      for (int fd = 3; fd < 64; ++fd) {
+        std::vector<char> target(PATH_MAX);
+        const ssize_t length =
+            readlink((descriptors + std::to_string(fd)).c_str(), target.data(), target.size());
         struct stat status {};
-        if (name.rfind(kTemporaryPrefix, 0) == 0 && stat(output.Path(name).c_str(), &status) == 0 &&
-            status.st_size > 0) {
+        if (length > 0 && std::string(target.data(), length).rfind(output.Path("#"), 0) == 0 &&
+            stat((descriptors + std::to_string(fd)).c_str(), &status) == 0 && status.st_size > 0) {
           return true;
         }
       }
@@ -138,9 +143,21 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
   redirected.stdoutPath = output.Path(longName);
   ASSERT_EQ(RunSmall("/dev/stdout", redirected).status, 0);
 
-  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "link.vtk", "new.vtk",
-                                             "old.vtk",    "target.vtk",   longName};
-  EXPECT_EQ(output.Names(), expected);
+  // The longest path the system accepts, PATH_MAX - 1 characters, in folders of 200.
+  std::string deepest = output.Path("");
+  while (deepest.size() + 201 < PATH_MAX - 1 - 100) {
+    deepest += std::string(200, 'd') + "/";
+    ASSERT_EQ(mkdir(deepest.c_str(), 0700), 0);
+  }
+  const std::string longestPath = deepest + std::string(PATH_MAX - 1 - deepest.size(), 'f');
+  ASSERT_EQ(RunSmall(longestPath).status, 0);
+  EXPECT_TRUE(ReadFile(longestPath) == *smallVolume);
+
+  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "dddddddddd", "link.vtk",
+                                             "new.vtk",    "old.vtk",      "target.vtk", longName};
+  std::vector<std::string> names = output.Names();
+  names[2].resize(10);
+  EXPECT_EQ(names, expected);
   for (const std::string& name : {std::string("absent.vtk"), std::string("new.vtk"),
                                   std::string("old.vtk"), std::string("target.vtk"), longName}) {
     EXPECT_TRUE(ReadFile(output.Path(name)) == *smallVolume) << name;
@@ -204,14 +221,16 @@ TEST_F(OutputSafety, FullDiskLeavesTheOldFile) {
   EXPECT_EQ(left, kPrevious);
 }
 
-TEST_F(OutputSafety, InterruptionRemovesTheTemporaryFileAndEndsByTheSignal) {
+TEST_F(OutputSafety, EverySignalThatEndsTheRunLeavesTheOutputAsItWas) {
   const std::string outputPath = output.Path("out.vtk");
   WriteFile(outputPath, kPrevious);
   const std::vector<std::string> arguments = {
       "--input2d", Image("large.png"), "--output", outputPath, "-d", "60"};
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signalNumber :
+       {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+        SIGXFSZ, SIGPIPE, SIGSEGV, SIGRTMIN + 1, SIGKILL}) {
     ToolProcess run(arguments);
-    ASSERT_TRUE(AwaitTemporaryFile(run)) << "the run ended before it could be interrupted";
+    ASSERT_TRUE(AwaitWriting(run)) << "the run ended before it could be interrupted";
     run.Signal(signalNumber);
     EXPECT_EQ(run.Wait().status, 128 + signalNumber);
     EXPECT_EQ(output.Names(), std::vector<std::string>{"out.vtk"}) << signalNumber;
@@ -222,7 +241,7 @@ TEST_F(OutputSafety, InterruptionRemovesTheTemporaryFileAndEndsByTheSignal) {
   ToolSetup nohup;
   nohup.ignoredSignals = {SIGHUP};
   ToolProcess run(arguments, nohup);
-  ASSERT_TRUE(AwaitTemporaryFile(run));
+  ASSERT_TRUE(AwaitWriting(run));
   run.Signal(SIGHUP);
   EXPECT_EQ(run.Wait().status, 0);
   EXPECT_EQ(output.Names(), std::vector<std::string>{"out.vtk"});

@@ -42,6 +42,8 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     for (int signalNumber : setup.ignoredSignals) signal(signalNumber, SIG_IGN);
+    const rlimit noCore = {0, 0};  // signals that dump core leave none in the test's folder
+    setrlimit(RLIMIT_CORE, &noCore);
     if (setup.addressSpaceLimit != 0) {
       const rlimit limit = {setup.addressSpaceLimit, setup.addressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);

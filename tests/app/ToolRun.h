@@ -34,6 +34,7 @@ class ToolProcess {
   ToolProcess& operator=(const ToolProcess&) = delete;
 
   void Signal(int signalNumber) const;
+  pid_t Pid() const { return pid_; }
   bool HasEnded();
   ToolResult Wait(int timeoutSeconds = 120);
 
