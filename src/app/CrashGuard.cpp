@@ -15,6 +15,7 @@ constexpr int kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSignals[0]
 // writes these bytes and nothing else.
 char message[8192];
 std::size_t messageLength;
+int messageFd;
 
 struct sigaction previousActions[kCrashSignalCount];
 
@@ -29,7 +30,7 @@ void ReportCrashAndExit(int signalNumber, siginfo_t* info, void*) {
   }
   std::size_t written = 0;
   while (written < messageLength) {
-    const ssize_t n = write(STDERR_FILENO, message + written, messageLength - written);
+    const ssize_t n = write(messageFd, message + written, messageLength - written);
     if (n <= 0) break;
     written += static_cast<std::size_t>(n);
   }
@@ -38,7 +39,8 @@ void ReportCrashAndExit(int signalNumber, siginfo_t* info, void*) {
 
 }  // namespace
 
-CrashGuard::CrashGuard(const std::string& lastWords) {
+CrashGuard::CrashGuard(const std::string& lastWords, int fd) {
+  messageFd = fd;
   messageLength = std::min(lastWords.size(), sizeof message);
   std::memcpy(message, lastWords.data(), messageLength);
 

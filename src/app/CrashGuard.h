@@ -4,7 +4,7 @@
 #include <string>
 
 /// While it lives, a crash (SIGSEGV, SIGBUS, SIGFPE, SIGABRT) ends the process with status 2
-/// after writing lastWords to standard error. Some of the image libraries under ITK crash on
+/// after writing lastWords to messageFd. Some of the image libraries under ITK crash on
 /// corrupt files instead of reporting them, so the guard is armed only while the input is read
 /// and thresholded: nothing has been written then, and a fault anywhere else still shows as the
 /// crash it is. Standard output must be flushed before: the guard ends the process without
@@ -12,7 +12,7 @@
 /// without the guard.
 class CrashGuard {
  public:
-  explicit CrashGuard(const std::string& lastWords);
+  CrashGuard(const std::string& lastWords, int messageFd);
   ~CrashGuard();
   CrashGuard(const CrashGuard&) = delete;
   CrashGuard& operator=(const CrashGuard&) = delete;

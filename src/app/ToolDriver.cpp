@@ -7,6 +7,7 @@
 
 #include "ArgumentConverters.h"
 #include "OptionParser.h"
+#include "StandardStreams.h"
 #include "VolumePipeline.h"
 
 namespace {
@@ -40,6 +41,7 @@ int RunCommandLine(int argc, char* argv[]) {
 
   if (!parser.HasParsedOptions() || parser.IsFlagSet("help") || parser.IsFlagSet('h')) {
     parser.WriteUsage();
+    FlushStandardOutput();
     return 0;
   }
 
@@ -61,7 +63,7 @@ int RunCommandLine(int argc, char* argv[]) {
   } else {
     std::cout << "using default tile depth = ";
   }
-  std::cout << tileDepth << std::endl;
+  std::cout << tileDepth << '\n';
 
   const char* inputPath = parser.FindValue("input2d");
   const char* outputPath = parser.FindValue("output");

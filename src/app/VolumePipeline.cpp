@@ -1,6 +1,7 @@
 #include "VolumePipeline.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <map>
@@ -16,6 +17,7 @@
 #include "MemoryBudget.h"
 #include "OutputFile.h"
 #include "QuotedName.h"
+#include "StandardStreams.h"
 #include "itkHistogramThresholdImageFilter.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
@@ -99,9 +101,10 @@ SliceImage::Pointer ThresholdInput(const char* inputPath, PixelBufferImageIO* in
   return slice;
 }
 
-// The output must not replace a file the image was read from: the same path, a link to it or
-// a hard link all name the same inode.
-void CheckOutputIsNotInput(const char* outputPath, const std::vector<std::string>& inputFiles) {
+// The output must not replace a file the image was read from (the same path, a link to it or
+// a hard link all name the same inode), nor mix the volume into the stream that carries the
+// tool's messages.
+void CheckOutputDestination(const char* outputPath, const std::vector<std::string>& inputFiles) {
   struct stat output {};
   if (stat(outputPath, &output) != 0) return;
   for (const std::string& file : inputFiles) {
@@ -112,6 +115,10 @@ void CheckOutputIsNotInput(const char* outputPath, const std::vector<std::string
                             ": it would replace the input file " + QuotedName(file));
     }
   }
+  if (NamesOpenFile(outputPath, STDOUT_FILENO)) {
+    throw PipelineFailure("cannot write volume " + QuotedName(outputPath) +
+                          ": it is the tool's standard output, which carries its messages");
+  }
 }
 
 }  // namespace
@@ -121,12 +128,13 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
                        std::uint64_t tileDepth) {
   std::vector<std::string> inputFiles;
   SliceImage::Pointer binary;
+  // Everything printed so far must be out before the guard may end the process.
+  FlushStandardOutput();
   {
-    // Everything printed so far must be out before the guard may end the process.
-    std::cout.flush();
+    QuietLibraryOutput quiet;
     const std::string undecodable =
         "cannot read image " + QuotedName(inputPath) + ": " + kUndecodableImage;
-    CrashGuard guard("Error: " + undecodable + "\n");
+    CrashGuard guard("Error: " + undecodable + "\n", quiet.StandardError());
     try {
       CheckedInput input = ReadCheckedInput(inputPath);
       inputFiles = std::move(input.files);
@@ -145,7 +153,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   }
 
   const SliceImage::SizeType imageSize = binary->GetLargestPossibleRegion().GetSize();
-  std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]" << std::endl;
+  std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]\n";
+  FlushStandardOutput();
 
   SliceImage* slice = binary;
   RegionFilter::Pointer regionFilter;
@@ -194,7 +203,7 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   if (outputPath[0] == '\0') {
     throw PipelineFailure("cannot write volume '': no such file or directory");
   }
-  CheckOutputIsNotInput(outputPath, inputFiles);
+  CheckOutputDestination(outputPath, inputFiles);
   try {
     writer->Update();
   } catch (const OutputFileError& error) {

@@ -70,18 +70,10 @@ std::string ReadError(const std::string& path, const std::string& cause) {
   return "Error: cannot read image '" + path + "': " + cause + "\n";
 }
 
-// Status 2 and the error as the last line of standard error; the image libraries may print
-// warnings of their own before it.
 void ExpectRefused(const std::string& input, const std::string& outputPath,
                    const std::string& cause) {
-  const ToolResult result = RunTool({"--input2d", input, "--output", outputPath});
-  const std::string error = ReadError(input, cause);
-  EXPECT_EQ(result.status, 2) << input;
-  EXPECT_EQ(result.out, kNoRegion + kDefaultDepth) << input;
-  EXPECT_GE(result.err.size(), error.size()) << input;
-  EXPECT_EQ(result.err.substr(result.err.size() - std::min(error.size(), result.err.size())),
-            error);
-  EXPECT_EQ(result.err.find("Error: "), result.err.size() - error.size()) << result.err;
+  ExpectRun({"--input2d", input, "--output", outputPath}, 2, kNoRegion + kDefaultDepth,
+            ReadError(input, cause));
 }
 
 class BadInput : public testing::Test {

@@ -84,6 +84,10 @@ class EndToEnd : public testing::Test {
     // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values.
     WriteTestImage<U16>(
         Image("ramp.png"), 100, 10, [](unsigned x, unsigned y) { return x + 100 * y; }, png());
+    // An ancillary chunk with a wrong checksum: libpng warns about it and reads the image.
+    std::string warns = ReadFile(Image("gray8.png"));
+    const std::string comment = std::string("\0\0\0\x05tEXtA\0bcd\xde\xad\xbe\xef", 17);
+    WriteFile(Image("warns.png"), warns.insert(33, comment));  // after the signature and IHDR
     // Two grey levels, so any threshold between them gives the same known slice.
     WriteTestImage<U8>(
         Image("twolevel.png"), 9, 4,
@@ -165,6 +169,7 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
   const Case cases[] = {
       {"gray8.png", "", 0, "out.vtk", "[37, 23]\n"},
       {"gray8.png", "", 1, "out.vtk", "[37, 23]\n"},
+      {"warns.png", "", 1, "out.vtk", "[37, 23]\n"},  // and stderr stays empty
       {"square100.png", "10 20 30 40", 0, "out.vtk", "[100, 100]\n"},
       {"square100.png", "0 99 100 1", 3, "out.png", "[100, 100]\n"},
       {"gray16.png", "", 0, "volume", "[40, 30]\n"},

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,11 +138,11 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
   EXPECT_TRUE(IsLink(output.Path("link.vtk")));
   EXPECT_TRUE(IsLink(output.Path("dangling.vtk")));
 
-  // /dev/stdout leads through the kernel's own link for descriptor 1 to the file it writes to.
+  // /dev/fd/3 leads through the kernel's own link for the descriptor to the file it writes to.
   const std::string longName(100, 'v');
-  ToolSetup redirected;
-  redirected.stdoutPath = output.Path(longName);
-  ASSERT_EQ(RunSmall("/dev/stdout", redirected).status, 0);
+  ToolSetup descriptor3;
+  descriptor3.descriptor3Path = output.Path(longName);
+  ASSERT_EQ(RunSmall("/dev/fd/3", descriptor3).status, 0);
 
   // The longest path the system accepts, PATH_MAX - 1 characters, in folders of 200.
   std::string deepest = output.Path("");
@@ -195,12 +196,53 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
     EXPECT_EQ(result.status, 2) << path;
     EXPECT_EQ(result.err, error);
   }
+}
 
-  ToolSetup closedPipe;
+// Standard output carries the run's report and nothing else: a report that cannot be written
+// is a failure, and the volume is never written into the same stream.
+TEST_F(OutputSafety, StandardOutputIsCheckedAndNeverCarriesTheVolume) {
+  const std::string report = output.Path("report.txt");
+  const std::string volume = output.Path("out.vtk");
+  struct Case {
+    ToolSetup setup;
+    std::vector<std::string> arguments;
+    std::string err;
+  };
+  ToolSetup full, closedPipe, toFile;
+  full.stdoutPath = "/dev/full";
   closedPipe.stdoutIsClosedPipe = true;
-  const ToolResult piped = RunSmall("/dev/stdout", closedPipe);
-  EXPECT_EQ(piped.status, 2);
-  EXPECT_EQ(piped.err, "Error: cannot write volume '/dev/stdout': broken pipe\n");
+  toFile.stdoutPath = report;
+  const std::string mixed = "': it is the tool's standard output, which carries its messages\n";
+  const Case cases[] = {
+      {full,
+       {"--output", volume},
+       "Error: cannot write standard output: no space left on device\n"},
+      {full, {"--help"}, "Error: cannot write standard output: no space left on device\n"},
+      {closedPipe, {"--output", volume}, "Error: cannot write standard output: broken pipe\n"},
+      {toFile, {"--output", "/dev/stdout"}, "Error: cannot write volume '/dev/stdout" + mixed},
+      {toFile, {"--output", report}, "Error: cannot write volume '" + report + mixed},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"--input2d", Image("small.png")};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ToolResult result = RunTool(arguments, c.setup);
+    EXPECT_EQ(result.status, 2) << Shown(arguments);
+    EXPECT_EQ(result.err, c.err) << Shown(arguments);
+    EXPECT_FALSE(std::filesystem::exists(volume)) << Shown(arguments);
+  }
+
+  // The way the README gives to send the volume down a pipe: descriptor 3, stdout elsewhere.
+  const std::string fifo = output.Path("volume.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFile(fifo); });
+  ToolSetup piped;
+  piped.stdoutPath = "/dev/null";
+  piped.descriptor3Path = fifo;
+  const ToolResult result = RunSmall("/dev/fd/3", piped);
+  reader.join();
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(received == *smallVolume);
 }
 
 TEST_F(OutputSafety, FullDiskLeavesTheOldFile) {

@@ -41,6 +41,13 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    close(out);
+    close(err);
+    if (!setup.descriptor3Path.empty()) {
+      const int extra = open(setup.descriptor3Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(extra, 3);
+      if (extra != 3) close(extra);
+    }
     for (int signalNumber : setup.ignoredSignals) signal(signalNumber, SIG_IGN);
     const rlimit noCore = {0, 0};  // signals that dump core leave none in the test's folder
     setrlimit(RLIMIT_CORE, &noCore);

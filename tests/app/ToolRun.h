@@ -20,6 +20,7 @@ struct ToolSetup {
   std::vector<int> ignoredSignals;       // ignored from the start, as nohup does
   bool stdoutIsClosedPipe = false;       // standard output a pipe nobody reads
   std::string stdoutPath;                // standard output this file instead of the capture
+  std::string descriptor3Path;           // a file (or FIFO) open for writing as descriptor 3
   unsigned long addressSpaceLimit = 0;   // bytes; 0 for none
 };
 
