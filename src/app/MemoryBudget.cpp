@@ -1,8 +1,10 @@
 #include "MemoryBudget.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -46,6 +48,23 @@ std::uint64_t LowestLimitOnPath(const std::string& hierarchy, std::string group,
   return lowest;
 }
 
+// The room left under a resource limit of the process: the limit less what /proc/self/status
+// counts against it (in kB under statusField).
+std::uint64_t RoomUnderLimit(int resource, const std::string& statusField) {
+  rlimit limit{};
+  if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnlimited;
+  std::ifstream status("/proc/self/status");
+  std::uint64_t usedKilobytes = 0;
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(statusField, 0) == 0) {
+      usedKilobytes = std::strtoull(line.c_str() + statusField.size(), nullptr, 10);
+      break;
+    }
+  }
+  const std::uint64_t used = SaturatingProduct(usedKilobytes, 1024);
+  return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+}
+
 }  // namespace
 
 std::uint64_t ControlGroupMemoryLimit(const std::string& procSelfCgroup,
@@ -85,7 +104,8 @@ std::uint64_t AvailableMemoryBytes() {
   std::ifstream file("/proc/self/cgroup");
   std::ostringstream text;
   text << file.rdbuf();
-  return std::min(physical, ControlGroupMemoryLimit(text.str(), "/sys/fs/cgroup"));
+  return std::min({physical, ControlGroupMemoryLimit(text.str(), "/sys/fs/cgroup"),
+                   RoomUnderLimit(RLIMIT_AS, "VmSize:"), RoomUnderLimit(RLIMIT_DATA, "VmData:")});
 }
 
 std::string DescribeMemoryShortfall(std::uint64_t neededBytes) {

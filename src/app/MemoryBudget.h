@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <string>
 
-/// The most memory this process can use, in bytes: the machine's physical memory, or less when
-/// the process's control group sets a lower limit. Asked before large allocations so that a run
-/// that cannot fit fails at once, instead of being killed by the system once overcommitted
-/// pages are touched.
+/// The most memory this process can use, in bytes: the lowest of the machine's physical memory,
+/// its control group's limit, and the room left under its address-space and data limits
+/// (RLIMIT_AS, RLIMIT_DATA). Asked before large allocations so that a run that cannot fit fails
+/// at once, instead of being killed by the system once overcommitted pages are touched, or
+/// after minutes of work under a limit.
 std::uint64_t AvailableMemoryBytes();
 
 /// Empty when neededBytes fit in AvailableMemoryBytes; otherwise "N bytes, more than the M

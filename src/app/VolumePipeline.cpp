@@ -12,12 +12,15 @@
 
 #include "AsciiVolumeImageIO.h"
 #include "CrashGuard.h"
+#include "DescriptorCheck.h"
+#include "ImageThreads.h"
 #include "InputCheck.h"
 #include "LayerTileImageFilter.h"
 #include "MemoryBudget.h"
 #include "OutputFile.h"
 #include "QuotedName.h"
 #include "StandardStreams.h"
+#include "SystemErrorText.h"
 #include "itkHistogramThresholdImageFilter.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
@@ -130,6 +133,11 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   SliceImage::Pointer binary;
   // Everything printed so far must be out before the guard may end the process.
   FlushStandardOutput();
+  if (const int error = FindDescriptorShortage()) {
+    throw PipelineFailure("cannot read image " + QuotedName(inputPath) + ": " +
+                          SystemErrorText(error));
+  }
+  StartImageThreads();
   {
     QuietLibraryOutput quiet;
     const std::string undecodable =

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -317,15 +319,73 @@ TEST_F(OutputSafety, VolumesThatCannotFitFailAtOnce) {
   }
 }
 
-#ifndef SLICE2VOL_SANITIZED  // the sanitizers reserve far more address space than the limit
-TEST_F(OutputSafety, FailedAllocationIsReportedAsMemory) {
-  ToolSetup limited;
-  limited.addressSpaceLimit = 1ul << 30;
-  ExpectRun({"--input2d", Image("large.png"), "--output", output.Path("out.vtk"), "-d", "1500"}, 2,
-            kNoRegion + "using provided tile depth = 1500\n[1000, 1000]\n",
-            "Error: not enough memory for a volume of 1000 x 1000 x 1500 voxels\n", limited);
-  EXPECT_TRUE(output.IsEmpty());
-}
+// Each limit of the system is named as the cause, never blamed on the image, and leaves nothing.
+TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
+  const std::string volume = output.Path("out.vtk");
+  struct Case {
+    std::vector<std::pair<int, rlim_t>> limits;
+    std::string environment;
+    std::string depth;
+    std::string err;  // the whole line, or its start when it ends with the bytes available
+    bool asNobody = false;
+  };
+  const rlim_t gibibyte = 1ul << 30;
+  const std::string memory =
+      "Error: not enough memory for a volume of 1000 x 1000 x 1500 voxels: it needs 1500252000 "
+      "bytes, more than the ";
+  const std::string threads =
+      " threads the image pipeline uses: resource temporarily unavailable\n";
+  std::vector<Case> cases = {
+      {{{RLIMIT_FSIZE, 65536}},
+       "",
+       "2",
+       "Error: cannot write volume '" + volume + "': file too large\n"},
+      {{{RLIMIT_NOFILE, 8}},
+       "",
+       "2",
+       "Error: cannot read image '" + Image("large.png") + "': too many open files\n"},
+      {{},
+       "ITK_GLOBAL_DEFAULT_THREADER=TBB",
+       "2",
+       "Error: ITK_GLOBAL_DEFAULT_THREADER asks for the TBB threader, which this build of ITK "
+       "lacks\n"},
+  };
+#ifndef SLICE2VOL_SANITIZED  // the sanitizers reserve far more address space than these limits
+  cases.push_back({{{RLIMIT_AS, gibibyte}}, "", "1500", memory});
+  cases.push_back({{{RLIMIT_DATA, gibibyte}}, "", "1500", memory});
+  cases.push_back({{{RLIMIT_AS, gibibyte}},
+                   "ITK_GLOBAL_DEFAULT_NUMBER_OF_THREADS=128",
+                   "2",
+                   "Error: cannot start the 128" + threads});
 #endif
+  if (geteuid() == 0) {  // the process limit binds every user but root
+    cases.push_back({{{RLIMIT_NPROC, 1}},
+                     "ITK_GLOBAL_DEFAULT_NUMBER_OF_THREADS=4",
+                     "2",
+                     "Error: cannot start the 4" + threads,
+                     true});
+  }
+  for (const Case& c : cases) {
+    ToolSetup setup;
+    setup.limits = c.limits;
+    if (!c.environment.empty()) setup.environment = {c.environment};
+    setup.asNobody = c.asNobody;
+    const std::vector<std::string> arguments = {
+        "--input2d", Image("large.png"), "--output", volume, "-d", c.depth};
+    const ToolResult result = ToolProcess(arguments, setup).Wait(60);
+    if (result.status == 127 && c.asNobody) {
+      std::cout << "skipped: user nobody cannot run " << SLICE2VOL_EXECUTABLE << "\n";
+      continue;
+    }
+    EXPECT_EQ(result.status, 2) << c.err;
+    if (c.err.back() == '\n') {
+      EXPECT_EQ(result.err, c.err);
+    } else {
+      EXPECT_EQ(result.err.substr(0, c.err.size()), c.err);
+      EXPECT_EQ(result.err.substr(result.err.size() - 17), " bytes available\n") << result.err;
+    }
+    EXPECT_TRUE(output.IsEmpty()) << c.err;
+  }
+}
 
 }  // namespace

@@ -51,9 +51,11 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
     for (int signalNumber : setup.ignoredSignals) signal(signalNumber, SIG_IGN);
     const rlimit noCore = {0, 0};  // signals that dump core leave none in the test's folder
     setrlimit(RLIMIT_CORE, &noCore);
-    if (setup.addressSpaceLimit != 0) {
-      const rlimit limit = {setup.addressSpaceLimit, setup.addressSpaceLimit};
-      setrlimit(RLIMIT_AS, &limit);
+    // The user first: a process limit already exceeded when it changes would fail the exec.
+    if (setup.asNobody && setresuid(65534, 65534, 65534) != 0) _exit(127);
+    for (const auto& [resource, value] : setup.limits) {
+      const rlimit limit = {value, value};
+      setrlimit(resource, &limit);
     }
     execve(SLICE2VOL_EXECUTABLE, argv.data(), envp.data());
     _exit(127);

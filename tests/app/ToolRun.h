@@ -1,27 +1,30 @@
 #ifndef SLICE2VOL_TESTS_TOOLRUN_H
 #define SLICE2VOL_TESTS_TOOLRUN_H
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestFiles.h"
 
 struct ToolResult {
-  int status;  // the exit status, or 128 + the signal that ended the process
+  int status;  // the exit status, or 128 + the signal that ended the process (127: no exec)
   std::string out;
   std::string err;
 };
 
 /// How the tool's process is set up, beyond its arguments.
 struct ToolSetup {
-  std::vector<std::string> environment;  // NAME=value entries added to the test's own
-  std::vector<int> ignoredSignals;       // ignored from the start, as nohup does
-  bool stdoutIsClosedPipe = false;       // standard output a pipe nobody reads
-  std::string stdoutPath;                // standard output this file instead of the capture
-  std::string descriptor3Path;           // a file (or FIFO) open for writing as descriptor 3
-  unsigned long addressSpaceLimit = 0;   // bytes; 0 for none
+  std::vector<std::string> environment;        // NAME=value entries added to the test's own
+  std::vector<int> ignoredSignals;             // ignored from the start, as nohup does
+  bool stdoutIsClosedPipe = false;             // standard output a pipe nobody reads
+  std::string stdoutPath;                      // standard output this file instead of the capture
+  std::string descriptor3Path;                 // a file (or FIFO) open for writing as descriptor 3
+  std::vector<std::pair<int, rlim_t>> limits;  // setrlimit resources and their values
+  bool asNobody = false;                       // run as user nobody (the test must be root)
 };
 
 /// The built executable started with argv[0] "slice2vol" and the given arguments, capturing
