@@ -49,10 +49,28 @@ std::string TemporaryName(int attempt) {
 std::string ProcEntry(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool ProcEntryNames(int fd) {
-  struct stat entry {
-  }, file{};
+  struct stat entry {};
+  struct stat file {};
   return stat(ProcEntry(fd).c_str(), &entry) == 0 && fstat(fd, &file) == 0 &&
          entry.st_dev == file.st_dev && entry.st_ino == file.st_ino;
+}
+
+// Gives the file a temporary name in the folder through create, which makes the name and
+// returns false with errno set when it cannot; a name already taken (left by a killed run) is
+// passed over. 0, or the error that stopped it.
+template <typename Create>
+int NameTemporary(int folder, std::string& temporary, Create create) {
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = TemporaryName(attempt);
+    RemoveOnSignal(folder, name.c_str());
+    if (create(name.c_str())) {
+      temporary = name;
+      return 0;
+    }
+    const int error = errno;
+    ForgetRemoveOnSignal();
+    if (error != EEXIST || attempt == kMostTemporaryNamesTried) return error;
+  }
 }
 
 }  // namespace
@@ -104,30 +122,22 @@ void OutputFile::FindTarget(const char* path) {
 
 void OutputFile::CreateTemporary(unsigned mode) {
   fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  int error = errno;
   if (fd_ >= 0 && ProcEntryNames(fd_)) {
     unnamed_ = true;
-  } else {
-    const int error = errno;
-    if (fd_ >= 0) {
-      close(fd_);
-    } else if (error != EOPNOTSUPP && error != EISDIR) {  // EISDIR: a kernel without O_TMPFILE
-      throw OutputFileError("cannot create a temporary file in its folder: " +
-                            SystemErrorText(error));
-    }
-    for (int attempt = 0;; ++attempt) {
-      const std::string name = TemporaryName(attempt);
-      RemoveOnSignal(folder_, name.c_str());
-      fd_ = openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd_ >= 0) {
-        temporary_ = name;
-        break;
-      }
-      const int createError = errno;
-      ForgetRemoveOnSignal();
-      if (createError == EEXIST && attempt < kMostTemporaryNamesTried) continue;  // a killed run's
-      throw OutputFileError("cannot create a temporary file in its folder: " +
-                            SystemErrorText(createError));
-    }
+    error = 0;
+  } else if (fd_ >= 0 || error == EOPNOTSUPP || error == EISDIR) {
+    // No unnamed files on this file system (EISDIR: a kernel without them), or no /proc to link
+    // one by: the file has its temporary name from the start.
+    if (fd_ >= 0) close(fd_);
+    error = NameTemporary(folder_, temporary_, [&](const char* name) {
+      fd_ = openat(folder_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      return fd_ >= 0;
+    });
+  }
+  if (error != 0) {
+    throw OutputFileError("cannot create a temporary file in its folder: " +
+                          SystemErrorText(error));
   }
   if (fchmod(fd_, mode) != 0) Fail(errno);
 }
@@ -153,23 +163,14 @@ void OutputFile::Write(const char* data, std::size_t size) {
   }
 }
 
-void OutputFile::LinkUnderTemporaryName() {
-  const std::string entry = ProcEntry(fd_);
-  for (int attempt = 0;; ++attempt) {
-    const std::string name = TemporaryName(attempt);
-    RemoveOnSignal(folder_, name.c_str());
-    if (linkat(AT_FDCWD, entry.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-      temporary_ = name;
-      return;
-    }
-    const int error = errno;
-    ForgetRemoveOnSignal();
-    if (error != EEXIST || attempt == kMostTemporaryNamesTried) Fail(error);
-  }
-}
-
 void OutputFile::Commit() {
-  if (unnamed_) LinkUnderTemporaryName();
+  if (unnamed_) {
+    const std::string entry = ProcEntry(fd_);
+    const int error = NameTemporary(folder_, temporary_, [&](const char* name) {
+      return linkat(AT_FDCWD, entry.c_str(), folder_, name, AT_SYMLINK_FOLLOW) == 0;
+    });
+    if (error != 0) Fail(error);
+  }
   // A close can report a write that failed after it was accepted (a full disk on some file
   // systems), so its result counts like that of any write.
   const int fd = fd_;

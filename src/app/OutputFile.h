@@ -41,7 +41,6 @@ class OutputFile {
  private:
   void FindTarget(const char* path);
   void CreateTemporary(unsigned mode);
-  void LinkUnderTemporaryName();
 
   int fd_ = -1;
   int folder_ = -1;        // the folder of the file to replace
