@@ -250,7 +250,10 @@ CheckedInput ReadCheckedInput(const char* path) {
   itk::ImageIOBase::Pointer io;
   AsDecodingStep(
       path, [&] { io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode); });
-  if (io.IsNull()) Refuse(path, "no supported image format recognises it");
+  if (io.IsNull()) {
+    Refuse(path, HasJpegOrDicomSignature(path) ? kUndecodableImage
+                                               : "no supported image format recognises it");
+  }
   CheckFilesBeforeDecoding(path, io->GetNameOfClass(), input.files);
   AsDecodingStep(path, [&] {
     io->SetFileName(path);

@@ -296,6 +296,19 @@ bool JpegEndIsMissing(const char* path) {
   return true;
 }
 
+bool HasJpegOrDicomSignature(const char* path) {
+  constexpr std::size_t kDicomPreambleBytes = 128;
+  std::ifstream file(path, std::ios::binary);
+  char start[kDicomPreambleBytes + 4] = {};
+  file.read(start, sizeof start);
+  const auto read = static_cast<std::size_t>(file.gcount());
+  const bool jpeg = read >= 2 && static_cast<unsigned char>(start[0]) == kMarker &&
+                    static_cast<unsigned char>(start[1]) == kStartOfImage;
+  const bool dicom =
+      read == sizeof start && std::memcmp(start + kDicomPreambleBytes, "DICM", 4) == 0;
+  return jpeg || dicom;
+}
+
 bool CompressedStreamIsDamaged(const std::string& path, std::uint64_t offset) {
   std::ifstream file(path, std::ios::binary);
   file.seekg(static_cast<std::streamoff>(offset));

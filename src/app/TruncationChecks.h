@@ -37,6 +37,11 @@ bool TiffDataIsCut(const std::string& path);
 /// marker are not read.
 bool JpegEndIsMissing(const char* path);
 
+/// True when the file at path starts as a JPEG file (FF D8) or a DICOM file ("DICM" after its
+/// 128-byte preamble) does. Newer JPEG and DICOM readers decline a file whose header they cannot
+/// decode instead of failing on it; such a file is damaged, not of an unknown format.
+bool HasJpegOrDicomSignature(const char* path);
+
 /// True when the zlib or gzip stream that starts at offset in the file at path is cut short or
 /// corrupt: checked to its end against its checksum (and a gzip member's length). Some readers
 /// under ITK pad what a cut stream does not give.

@@ -124,6 +124,8 @@ class BadInput : public testing::Test {
     const std::string dicom = ReadFile(Image("good.dcm"));
     WriteFile(Image("soi-only.jpg"), "\xFF\xD8");
     WriteFile(Image("cut-header.jpg"), jpeg.substr(0, 40));
+    WriteFile(Image("cut-header"), jpeg.substr(0, 40));  // no name the JPEG reader takes
+    WriteFile(Image("garbled-meta.dcm"), dicom.substr(0, 132) + "This is not a data element.");
     WriteFile(Image("cut-data.jpg"), jpeg.substr(0, jpeg.size() / 2));
     WriteFile(Image("cut-signature.png"), png.substr(0, 12));
     WriteFile(Image("cut-ihdr.png"), png.substr(0, 20));
@@ -207,6 +209,7 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       // The JPEG, PNG and DICOM libraries crash on several of these instead of reporting them.
       {"soi-only.jpg", kUndecodable},
       {"cut-header.jpg", kUndecodable},
+      {"cut-header", kUndecodable},
       {"cut-data.jpg", kUndecodable},
       {"cut-signature.png", kUndecodable},
       {"cut-ihdr.png", kUndecodable},
@@ -219,6 +222,7 @@ TEST_F(BadInput, FilesThatAreNotImagesOrAreDamaged) {
       {"cut-tags.tif", kUndecodable},
       {"cut-meta.dcm", kUndecodable},
       {"cut-data.dcm", kUndecodable},
+      {"garbled-meta.dcm", kUndecodable},
       // Their readers would pad the missing pixels.
       {"cut.bmp", kEndsEarly + "40 x 30" + kPixelsGiven},
       {"cut.mha", kEndsEarly + "40 x 30" + kPixelsGiven},
