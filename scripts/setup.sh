@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake make g++ libinsighttoolkit5-dev)
 if [[ "${1:-}" == "--with-tests" ]]; then
-  packages+=(libgtest-dev clang libclang-rt-14-dev python3-vtk9 groff-base dpkg-dev)
+  packages+=(libgtest-dev clang libclang-rt-dev python3-vtk9 groff-base dpkg-dev)
 fi
 
 missing=()

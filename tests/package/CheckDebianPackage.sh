@@ -14,7 +14,8 @@ fail() {
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "version $(dpkg-deb -f "$deb" Version)"
 [[ $(dpkg-deb -f "$deb" Architecture) == amd64 ]] || fail "architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ $depends == *libinsighttoolkit5.2* ]] || fail "no dependency on ITK's runtime: $depends"
+# libinsighttoolkit5.2 on Debian 12, 5.4 on Debian 13.
+[[ $depends =~ libinsighttoolkit5\.[0-9]+ ]] || fail "no dependency on ITK's runtime: $depends"
 [[ $depends == *libc6* ]] || fail "no dependency on the C library: $depends"
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
