@@ -287,7 +287,7 @@ TEST_F(OutputSafety, EverySignalThatEndsTheRunLeavesTheOutputAsItWas) {
 
   // Started under nohup: the hangup is ignored and the run completes.
   ToolSetup nohup;
-  nohup.ignoredSignals = {SIGHUP};
+  nohup.ignoredSignals.push_back(SIGHUP);
   ToolProcess run(arguments, nohup);
   ASSERT_FALSE(AwaitWriting(run).empty());
   run.Signal(SIGHUP);
@@ -309,11 +309,7 @@ TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
     std::string err;  // the whole line, or its start when it ends with the bytes available
     bool asNobody = false;
   };
-  const rlim_t gibibyte = 1ul << 30;
   const std::string memory = "Error: not enough memory for a volume of ";
-  const std::string limitedMemory = memory + "1000 x 1000 x 1500 voxels: it needs 1500252000 bytes";
-  const std::string threads =
-      " threads the image pipeline uses: resource temporarily unavailable\n";
   std::vector<Case> cases = {
       {{},
        "",
@@ -345,6 +341,10 @@ TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
   // The sanitizers reserve far more address space than these limits, and LeakSanitizer needs
   // a thread of its own at exit.
 #ifndef SLICE2VOL_SANITIZED
+  const rlim_t gibibyte = 1ul << 30;
+  const std::string limitedMemory = memory + "1000 x 1000 x 1500 voxels: it needs 1500252000 bytes";
+  const std::string threads =
+      " threads the image pipeline uses: resource temporarily unavailable\n";
   cases.push_back({{{RLIMIT_AS, gibibyte}}, "", "large.png", "1500", limitedMemory});
   cases.push_back({{{RLIMIT_DATA, gibibyte}}, "", "large.png", "1500", limitedMemory});
   cases.push_back({{{RLIMIT_AS, gibibyte}},
