@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the package that "cpack -G DEB" made: its name, version, architecture, the library
-# dependencies dpkg-shlibdeps computed, and its files. Usage: CheckDebianPackage.sh DEB VERSION
+# Checks the package that "cpack -G DEB" made: its name, version, architecture, maintainer and
+# home page, the library dependencies dpkg-shlibdeps computed, its files and its licence.
+# Usage: CheckDebianPackage.sh DEB VERSION
 set -euo pipefail
 deb=$1
 version=$2
@@ -13,6 +14,8 @@ fail() {
 [[ $(dpkg-deb -f "$deb" Package) == slice2vol ]] || fail "package name $(dpkg-deb -f "$deb" Package)"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "version $(dpkg-deb -f "$deb" Version)"
 [[ $(dpkg-deb -f "$deb" Architecture) == amd64 ]] || fail "architecture"
+[[ $(dpkg-deb -f "$deb" Maintainer) =~ ^[^\<]+\ \<[^@]+@[^@]+\>$ ]] || fail "maintainer without address"
+[[ $(dpkg-deb -f "$deb" Homepage) == https://* ]] || fail "no home page"
 depends=$(dpkg-deb -f "$deb" Depends)
 # libinsighttoolkit5.2 on Debian 12, 5.4 on Debian 13.
 [[ $depends =~ libinsighttoolkit5\.[0-9]+ ]] || fail "no dependency on ITK's runtime: $depends"
@@ -21,6 +24,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$'./usr/bin/slice2vol\n./usr/share/doc/slice2vol/copyright\n./usr/share/man/man1/slice2vol.1.gz'
 [[ $files == "$expected" ]] || fail "files:"$'\n'"$files"
+
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/slice2vol/copyright |
+  grep -x 'License: Apache-2.0' > /dev/null || fail "copyright file does not name the licence"
 
 # Compressed as Debian wants: gzip -9n, so with no name and no time stamp in its header.
 page=$(mktemp)
