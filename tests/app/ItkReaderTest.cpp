@@ -1,5 +1,6 @@
 // ITK's own reader, through its VTK image IO, opens the tool's volumes: size, spacing, origin
-// and every voxel as asked, from an input with a spacing and an origin of its own.
+// and every voxel as asked (dark pixels 0, bright ones 255, every layer the slice), from an
+// input with a spacing and an origin of its own.
 
 #include <gtest/gtest.h>
 
