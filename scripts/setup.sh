@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, for building (default) or also for testing
 # ("--with-tests": GoogleTest, clang with its runtime for the fuzzers, VTK's and meshio's Python
-# modules to read the volumes back, groff for the man page, dpkg-dev for the package). Called by demo.sh
-# and test.sh; safe to run again.
+# modules to read the volumes back, groff for the man page, dpkg-dev for the package). Called by
+# demo.sh and test.sh; safe to run again.
 set -euo pipefail
 
 packages=(cmake make g++ libinsighttoolkit5-dev)

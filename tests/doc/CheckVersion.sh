@@ -6,8 +6,9 @@ version=$1
 readme=$2
 changelog=$3
 status=0
+package="slice2vol_${version}_amd64.deb"
 if ! grep -qF "This README describes slice2vol $version;" "$readme" ||
-  grep -oE 'slice2vol_[0-9.]+_amd64\.deb' "$readme" | grep -vqF "slice2vol_${version}_amd64.deb"; then
+  grep -oE 'slice2vol_[0-9.]+_amd64\.deb' "$readme" | grep -vqF "$package"; then
   echo "$readme does not give version $version throughout"
   status=1
 fi

@@ -14,7 +14,8 @@ fail() {
 [[ $(dpkg-deb -f "$deb" Package) == slice2vol ]] || fail "package name $(dpkg-deb -f "$deb" Package)"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "version $(dpkg-deb -f "$deb" Version)"
 [[ $(dpkg-deb -f "$deb" Architecture) == amd64 ]] || fail "architecture"
-[[ $(dpkg-deb -f "$deb" Maintainer) =~ ^[^\<]+\ \<[^@]+@[^@]+\>$ ]] || fail "maintainer without address"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[[ $maintainer =~ ^[^\<]+\ \<[^@]+@[^@]+\>$ ]] || fail "maintainer without address: $maintainer"
 [[ $(dpkg-deb -f "$deb" Homepage) == https://* ]] || fail "no home page"
 depends=$(dpkg-deb -f "$deb" Depends)
 # libinsighttoolkit5.2 on Debian 12, 5.4 on Debian 13.
