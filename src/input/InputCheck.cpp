@@ -1,0 +1,273 @@
+#include "InputCheck.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <sstream>
+#include <string>
+#include <type_traits>
+
+#include "Failures.h"
+#include "FaithfulRead.h"
+#include "HeaderNamedFiles.h"
+#include "QuotedName.h"
+#include "SaturatingArithmetic.h"
+#include "SystemErrorText.h"
+#include "TruncationChecks.h"
+#include "itkImageIOFactory.h"
+
+namespace {
+
+using Component = itk::IOComponentEnum;
+
+void CheckFileKind(const char* path) {
+  struct stat status {};
+  if (stat(path, &status) != 0) throw ReadFailure(path, SystemErrorText(errno));
+  if (S_ISDIR(status.st_mode)) throw ReadFailure(path, "it is a folder, not an image file");
+  if (!S_ISREG(status.st_mode)) throw ReadFailure(path, "it is not a regular file");
+  if (access(path, R_OK) != 0) throw ReadFailure(path, SystemErrorText(errno));
+  if (status.st_size == 0) throw ReadFailure(path, "the file is empty");
+}
+
+void CheckDataFileKind(const char* path, const std::string& dataFile) {
+  const std::string named = "its data file " + QuotedName(dataFile);
+  struct stat status {};
+  if (stat(dataFile.c_str(), &status) != 0) {
+    throw ReadFailure(path,
+                      named + (errno == ENOENT ? " is missing" : ": " + SystemErrorText(errno)));
+  }
+  if (!S_ISREG(status.st_mode)) throw ReadFailure(path, named + " is not a regular file");
+  if (access(dataFile.c_str(), R_OK) != 0)
+    throw ReadFailure(path, named + ": " + SystemErrorText(errno));
+}
+
+// Anything a reader throws is the file's fault, except memory really running out. A length
+// read from a damaged header can also make an allocation impossible; that is the file's too.
+template <typename Step>
+void AsDecodingStep(const char* path, Step step) {
+  try {
+    step();
+  } catch (const PipelineFailure&) {
+    throw;
+  } catch (const std::bad_array_new_length&) {
+    throw ReadFailure(path, kUndecodableImage);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (...) {
+    throw ReadFailure(path, kUndecodableImage);
+  }
+}
+
+std::string DescribeSize(const itk::ImageIOBase& io) {
+  std::ostringstream text;
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    text << (i == 0 ? "" : " x ") << io.GetDimensions(i);
+  }
+  return text.str();
+}
+
+// The pixels are read twice at the file's own type, and ITK's reader makes 8-byte pixels of
+// them, then the threshold filter one byte each.
+void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pixels,
+                 std::uint64_t availableMemory) {
+  const std::uint64_t filePixelBytes = io.GetComponentSize() * io.GetNumberOfComponents();
+  const std::uint64_t needed = SaturatingProduct(
+      pixels, SaturatingSum(SaturatingProduct(filePixelBytes, 2), sizeof(double) + 1));
+  if (needed > availableMemory) {
+    throw ReadFailure(path, "its header gives a size of " + DescribeSize(io) +
+                                " pixels, which needs " + MemoryShortfall(needed, availableMemory));
+  }
+}
+
+// Integers are printed as integers, whatever their width.
+template <typename T>
+auto Printable(T value) {
+  if constexpr (std::is_integral_v<T>) {
+    return static_cast<std::conditional_t<std::is_signed_v<T>, long long, unsigned long long>>(
+        value);
+  } else {
+    return value;
+  }
+}
+
+// Empty when the reader can turn every sample into a pixel of its type; otherwise the range
+// found and why it cannot. Integers must fit 64 bits; where ITK combines two components into
+// one pixel by multiplying them (grey and alpha, or colour and alpha), each must fit 32 bits so
+// that the product does. Real samples must be finite.
+template <typename T>
+std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned components) {
+  const T* samples = reinterpret_cast<const T*>(buffer.data());
+  const std::size_t count = buffer.size() / sizeof(T);
+  bool anyNumber = false;
+  bool anyNaN = false;
+  T lowest{};
+  T highest{};
+  for (std::size_t i = 0; i < count; ++i) {
+    const T sample = samples[i];
+    if constexpr (std::is_floating_point_v<T>) {
+      if (std::isnan(sample)) {
+        anyNaN = true;
+        continue;
+      }
+    }
+    if (!anyNumber || sample < lowest) lowest = sample;
+    if (!anyNumber || sample > highest) highest = sample;
+    anyNumber = true;
+  }
+  std::ostringstream text;
+  if constexpr (std::is_floating_point_v<T>) {
+    if (!anyNaN && std::isfinite(lowest) && std::isfinite(highest)) return "";
+    if (anyNumber) {
+      text << "its samples range from " << lowest << " to " << highest;
+      if (anyNaN) text << " and include NaN";
+    } else {
+      text << "its samples are all NaN";
+    }
+    text << ", and only finite samples can be thresholded";
+  } else {
+    const bool multiplied = components == 2 || components >= 4;
+    const auto low = static_cast<long double>(lowest);
+    const auto high = static_cast<long double>(highest);
+    const long double limit = multiplied ? std::numeric_limits<std::int32_t>::max()
+                                         : std::numeric_limits<std::int64_t>::max();
+    if (low >= -limit - 1 && high <= limit) return "";
+    text << "its samples range from " << Printable(lowest) << " to " << Printable(highest)
+         << ", which 64-bit integer pixels cannot hold";
+    if (multiplied) text << " once its " << components << " components are combined";
+  }
+  return text.str();
+}
+
+void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
+                      const std::vector<char>& pixels) {
+  const unsigned components = io.GetNumberOfComponents();
+  std::string unreadable;
+  switch (io.GetComponentType()) {
+    case Component::INT:
+      unreadable = FindUnreadableSamples<std::int32_t>(pixels, components);
+      break;
+    case Component::UINT:
+      unreadable = FindUnreadableSamples<std::uint32_t>(pixels, components);
+      break;
+    case Component::LONG:
+      unreadable = FindUnreadableSamples<long>(pixels, components);
+      break;
+    case Component::ULONG:
+      unreadable = FindUnreadableSamples<unsigned long>(pixels, components);
+      break;
+    case Component::LONGLONG:
+      unreadable = FindUnreadableSamples<long long>(pixels, components);
+      break;
+    case Component::ULONGLONG:
+      unreadable = FindUnreadableSamples<unsigned long long>(pixels, components);
+      break;
+    case Component::FLOAT:
+      unreadable = FindUnreadableSamples<float>(pixels, components);
+      break;
+    case Component::DOUBLE:
+      unreadable = FindUnreadableSamples<double>(pixels, components);
+      break;
+    default:  // 8 and 16 bits always fit
+      break;
+  }
+  if (!unreadable.empty()) throw ReadFailure(path, unreadable);
+}
+
+// The files the format will read (files holds the image file; the data files its header names
+// are added), and the damage its reader would not notice, all before it decodes anything.
+void CheckFilesBeforeDecoding(const char* path, const std::string& format,
+                              std::vector<std::string>& files) {
+  for (const std::string& dataFile : FilesNamedByHeader(format, path)) {
+    CheckDataFileKind(path, dataFile);
+    files.push_back(dataFile);
+  }
+  for (const CompressedStream& stream : FindCompressedStreams(format, files)) {
+    const bool gzipInput = stream.file == path && stream.offset == 0;  // checked before probing
+    if (!gzipInput && CompressedStreamIsDamaged(stream.file, stream.offset)) {
+      throw ReadFailure(path, kUndecodableImage);
+    }
+  }
+  if ((format == "BioRadImageIO" && BioRadHeaderIsCut(path)) ||
+      (format == "StimulateImageIO" && StimulateHeaderIsDamaged(path))) {
+    throw ReadFailure(path, kUndecodableImage);
+  }
+}
+
+// What the header says, against what the file holds and what the tool can make of it.
+void CheckImageInformation(const char* path, const itk::ImageIOBase& io,
+                           const std::vector<std::string>& files, std::uint64_t availableMemory) {
+  const std::string format = io.GetNameOfClass();
+  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE || io.GetNumberOfComponents() == 0 ||
+      (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
+      ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
+      AsciiVtkDataIsShort(io, path)) {
+    throw ReadFailure(path, kUndecodableImage);
+  }
+  // ITK's 2D reader would quietly keep the first slice of a volume or a series; the user
+  // would get a volume of a slice they never chose.
+  std::uint64_t pixels = 1;
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    if (i >= 2 && io.GetDimensions(i) > 1) {
+      throw ReadFailure(
+          path, "it holds an image of " + DescribeSize(io) + " pixels, not a single 2D slice");
+    }
+    pixels = SaturatingProduct(pixels, io.GetDimensions(i));
+  }
+  if (pixels == 0) throw ReadFailure(path, kUndecodableImage);
+  CheckMemory(path, io, pixels, availableMemory);
+  const std::string shortData = FindShortRawPixelData(io, files);
+  if (!shortData.empty()) {
+    const std::string whichFile =
+        shortData == path ? "the file" : "its data file " + QuotedName(shortData);
+    throw ReadFailure(
+        path, whichFile + " ends before the " + DescribeSize(io) + " pixels its header gives");
+  }
+}
+
+}  // namespace
+
+bool HasRealSamples(const itk::ImageIOBase& io) {
+  return io.GetComponentType() == Component::FLOAT || io.GetComponentType() == Component::DOUBLE;
+}
+
+CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
+  CheckFileKind(path);
+  CheckedInput input;
+  input.files.push_back(path);
+  // A gzip file cut short may no longer show its format; it is damaged all the same.
+  const bool gzipInput = !FindCompressedStreams("", input.files).empty();
+  if (gzipInput && CompressedStreamIsDamaged(path, 0)) throw ReadFailure(path, kUndecodableImage);
+
+  DicomWarningCapture dicomWarnings;
+  itk::ImageIOBase::Pointer io;
+  AsDecodingStep(
+      path, [&] { io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode); });
+  if (io.IsNull()) {
+    throw ReadFailure(path, HasJpegOrDicomSignature(path)
+                                ? kUndecodableImage
+                                : "no supported image format recognises it");
+  }
+  CheckFilesBeforeDecoding(path, io->GetNameOfClass(), input.files);
+  AsDecodingStep(path, [&] {
+    io->SetFileName(path);
+    io->ReadImageInformation();
+  });
+  if (dicomWarnings.SawIncompletePixelData()) throw ReadFailure(path, kUndecodableImage);
+  CheckImageInformation(path, *io, input.files, availableMemory);
+
+  ReadImage image;
+  AsDecodingStep(path, [&] { image = ReadImageFaithfully(*io); });
+  if (image.pixels.empty() || dicomWarnings.SawIncompletePixelData()) {
+    throw ReadFailure(path, kUndecodableImage);
+  }
+  CheckSampleRange(path, *image.io, image.pixels);
+
+  input.image = PixelBufferImageIO::New();
+  input.image->Hold(*image.io, std::move(image.pixels));
+  return input;
+}

@@ -1,0 +1,30 @@
+#ifndef SLICE2VOL_INPUT_INPUTCHECK_H
+#define SLICE2VOL_INPUT_INPUTCHECK_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "PixelBufferImageIO.h"
+
+/// The input image, read and checked, ready for ITK's reader to convert.
+struct CheckedInput {
+  PixelBufferImageIO::Pointer image;
+  std::vector<std::string> files;  // the image file and any data files its header names
+};
+
+/// Reads the 2D image at path once it is sure the file holds it faithfully, and throws a
+/// ReadFailure naming the path and the cause when it cannot: the file, or a data file its
+/// header names, is missing, not a regular file (a FIFO would block the reader forever),
+/// unreadable or empty; no registered image format recognises it; it is damaged (its header
+/// cannot be decoded, its compressed data is cut or corrupt, it ends before its pixels, or its
+/// reader leaves pixels unwritten); it holds more than one slice; reading its pixels would take
+/// more than availableMemory bytes; or it holds samples that neither 64-bit integer nor double
+/// pixels can hold. Run under a CrashGuard: the decoders behind the formats can crash on
+/// corrupt files.
+CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory);
+
+/// True for component types the tool reads as double; the others are read as 64-bit integers.
+bool HasRealSamples(const itk::ImageIOBase& io);
+
+#endif

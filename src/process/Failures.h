@@ -1,0 +1,54 @@
+#ifndef SLICE2VOL_PROCESS_FAILURES_H
+#define SLICE2VOL_PROCESS_FAILURES_H
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Every failure of a run is worded here, so that the same cause always reads the same way.
+
+/// Thrown when a run cannot finish; what() is the cause in the user's terms, the text that
+/// follows "Error: " on standard error.
+class PipelineFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// "Error: CAUSE" and a line end: the one line a failed run leaves on standard error.
+std::string ErrorLine(const std::string& cause);
+
+/// "cannot read image 'PATH': CAUSE".
+PipelineFailure ReadFailure(const std::string& path, const std::string& cause);
+
+/// "cannot write volume 'PATH': CAUSE", or without ": CAUSE" when there is none to give.
+PipelineFailure WriteFailure(const std::string& path, const std::string& cause = "");
+
+/// "region 'X Y SX SY' PROBLEM".
+PipelineFailure RegionFailure(const std::int64_t index[2], const std::uint64_t size[2],
+                              const std::string& problem);
+
+/// "not enough memory", for an allocation that failed with nothing more to say.
+PipelineFailure MemoryFailure();
+
+/// "not enough memory to read image 'PATH'".
+PipelineFailure ImageMemoryFailure(const std::string& path);
+
+/// "not enough memory for a volume of W x H x D voxels", then ": it needs SHORTFALL" when the
+/// shortfall is known beforehand.
+PipelineFailure VolumeMemoryFailure(std::uint64_t width, std::uint64_t height, std::uint64_t depth,
+                                    const std::string& shortfall = "");
+
+/// "N bytes, more than the M bytes available": what a memory failure says would not fit.
+std::string MemoryShortfall(std::uint64_t neededBytes, std::uint64_t availableBytes);
+
+/// The cause given for a file that its format's reader cannot decode.
+extern const char kUndecodableImage[];
+
+/// The failures outside reading, writing, the region and memory, each with its one cause.
+PipelineFailure DepthFailure();
+PipelineFailure StandardOutputFailure(int errorNumber);
+PipelineFailure ThreadFailure(unsigned count, int errorNumber);
+PipelineFailure MissingThreaderFailure();
+PipelineFailure UnexpectedFailure();
+
+#endif

@@ -1,0 +1,178 @@
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "Failures.h"
+#include "PathParts.h"
+#include "SignalCleanup.h"
+#include "SystemErrorText.h"
+
+namespace {
+
+constexpr int kMostLinksFollowed = 40;
+constexpr int kMostTemporaryNamesTried = 100;
+
+// The folder of path, relative to base unless path is absolute; -1 with errno set on failure.
+int OpenFolderOf(int base, const std::string& path) {
+  const std::string folder = FolderOf(path);
+  return openat(base, folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+unsigned ModeForNewFile() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+std::string TemporaryName(int attempt) {
+  return ".slice2vol-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+}
+
+// The unnamed file is linked through its /proc entry, which needs no privilege.
+std::string ProcEntry(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+bool ProcEntryNames(int fd) {
+  struct stat entry {};
+  struct stat file {};
+  return stat(ProcEntry(fd).c_str(), &entry) == 0 && fstat(fd, &file) == 0 &&
+         entry.st_dev == file.st_dev && entry.st_ino == file.st_ino;
+}
+
+// Gives the file a temporary name in the folder through create, which makes the name and
+// returns false with errno set when it cannot; a name already taken (left by a killed run) is
+// passed over. 0, or the error that stopped it.
+template <typename Create>
+int NameTemporary(int folder, std::string& temporary, Create create) {
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = TemporaryName(attempt);
+    RemoveOnSignal(folder, name.c_str());
+    if (create(name.c_str())) {
+      temporary = name;
+      return 0;
+    }
+    const int error = errno;
+    ForgetRemoveOnSignal();
+    if (error != EEXIST || attempt == kMostTemporaryNamesTried) return error;
+  }
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const char* path) : path_(path) {
+  struct stat status {};
+  if (stat(path, &status) == 0) {
+    if (S_ISDIR(status.st_mode)) Fail(EISDIR);
+    if (!S_ISREG(status.st_mode)) {
+      fd_ = open(path, O_WRONLY | O_CLOEXEC);
+      if (fd_ < 0) Fail(errno);
+      return;
+    }
+    FindTarget(path);
+    CreateTemporary(status.st_mode & 07777);
+  } else if (errno == ENOENT) {
+    FindTarget(path);
+    CreateTemporary(ModeForNewFile());
+  } else {
+    Fail(errno);
+  }
+}
+
+// The file the rename must replace: a symbolic link is followed to the file it names, even
+// when that file does not exist yet, so that the link itself stays.
+void OutputFile::FindTarget(const char* path) {
+  folder_ = OpenFolderOf(AT_FDCWD, path);
+  if (folder_ < 0) Fail(errno);
+  name_ = NameOf(path);
+  for (int followed = 0;; ++followed) {
+    if (name_.empty()) Fail(EISDIR);  // "missing/", as open(2) says
+    struct stat status {};
+    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(status.st_mode)) {
+      return;
+    }
+    if (followed == kMostLinksFollowed) Fail(ELOOP);
+    // Not st_size: the kernel's own links under /proc, such as /dev/stdout's, report 0 or 64.
+    std::vector<char> target(PATH_MAX);
+    const ssize_t length = readlinkat(folder_, name_.c_str(), target.data(), target.size());
+    if (length < 0) Fail(errno);
+    if (static_cast<std::size_t>(length) == target.size()) Fail(ENAMETOOLONG);
+    const std::string linked(target.data(), static_cast<std::size_t>(length));
+    const int next = OpenFolderOf(folder_, linked);
+    if (next < 0) Fail(errno);
+    close(folder_);
+    folder_ = next;
+    name_ = NameOf(linked);
+  }
+}
+
+void OutputFile::CreateTemporary(unsigned mode) {
+  fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  int error = errno;
+  if (fd_ >= 0 && ProcEntryNames(fd_)) {
+    unnamed_ = true;
+    error = 0;
+  } else if (fd_ >= 0 || error == EOPNOTSUPP || error == EISDIR) {
+    // No unnamed files on this file system (EISDIR: a kernel without them), or no /proc to link
+    // one by: the file has its temporary name from the start.
+    if (fd_ >= 0) close(fd_);
+    error = NameTemporary(folder_, temporary_, [&](const char* name) {
+      fd_ = openat(folder_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      return fd_ >= 0;
+    });
+  }
+  if (error != 0) {
+    throw WriteFailure(path_,
+                       "cannot create a temporary file in its folder: " + SystemErrorText(error));
+  }
+  if (fchmod(fd_, mode) != 0) Fail(errno);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close(fd_);
+  if (!temporary_.empty()) {
+    unlinkat(folder_, temporary_.c_str(), 0);
+    ForgetRemoveOnSignal();
+  }
+  if (folder_ >= 0) close(folder_);
+}
+
+void OutputFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void OutputFile::Fail(int errorNumber) const {
+  throw WriteFailure(path_, SystemErrorText(errorNumber));
+}
+
+void OutputFile::Commit() {
+  if (unnamed_) {
+    const std::string entry = ProcEntry(fd_);
+    const int error = NameTemporary(folder_, temporary_, [&](const char* name) {
+      return linkat(AT_FDCWD, entry.c_str(), folder_, name, AT_SYMLINK_FOLLOW) == 0;
+    });
+    if (error != 0) Fail(error);
+  }
+  // A close can report a write that failed after it was accepted (a full disk on some file
+  // systems), so its result counts like that of any write.
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) Fail(errno);
+  if (temporary_.empty()) return;  // written in place
+  if (renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) Fail(errno);
+  ForgetRemoveOnSignal();
+  temporary_.clear();
+}

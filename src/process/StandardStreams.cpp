@@ -1,0 +1,77 @@
+#include "StandardStreams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+#include "Failures.h"
+
+namespace {
+
+bool IsNullDevice(const struct stat& status) {
+  return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+}
+
+}  // namespace
+
+void OpenMissingStandardStreams() {
+  const int modes[] = {O_WRONLY, O_RDONLY, O_WRONLY};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int opened = open("/dev/null", modes[fd]);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+void FlushStandardOutput() {
+  if (std::cout.good()) {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout.good()) return;
+  }
+  // A stream that failed earlier (a line ended by std::endl) makes no further system call, so
+  // errno still holds the reason of its failed write.
+  const int error = errno != 0 ? errno : EIO;
+  throw StandardOutputFailure(error);
+}
+
+bool NamesOpenFile(const char* path, int fd) {
+  struct stat named {
+  }, open{};
+  return stat(path, &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino && !IsNullDevice(named);
+}
+
+QuietLibraryOutput::QuietLibraryOutput() {
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null < 0) return;  // then the libraries speak; the run itself is not at stake
+  savedOutput_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  savedError_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (savedOutput_ >= 0 && savedError_ >= 0) {
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+  }
+  close(null);
+}
+
+QuietLibraryOutput::~QuietLibraryOutput() {
+  std::fflush(stdout);  // what a library left in the C library's buffer goes to /dev/null too
+  if (savedOutput_ >= 0 && savedError_ >= 0) {
+    dup2(savedOutput_, STDOUT_FILENO);
+    dup2(savedError_, STDERR_FILENO);
+  }
+  if (savedOutput_ >= 0) close(savedOutput_);
+  if (savedError_ >= 0) close(savedError_);
+}
+
+int QuietLibraryOutput::StandardError() const {
+  return savedError_ >= 0 ? savedError_ : STDERR_FILENO;
+}

@@ -1,0 +1,36 @@
+#ifndef SLICE2VOL_PROCESS_STANDARDSTREAMS_H
+#define SLICE2VOL_PROCESS_STANDARDSTREAMS_H
+
+/// Opens each of descriptors 0, 1 and 2 that the process started without on /dev/null, so that
+/// no file the tool opens later takes its number and receives what is meant for the terminal.
+/// Standard output is opened for reading only: writing the tool's report to it then fails and
+/// is reported, instead of vanishing.
+void OpenMissingStandardStreams();
+
+/// Flushes std::cout; throws PipelineFailure "cannot write standard output: REASON" when any of
+/// what the tool printed could not be written (a full disk, a pipe nobody reads).
+void FlushStandardOutput();
+
+/// True when path names the file open as descriptor fd (the same device and inode), unless it
+/// is the null device, which keeps nothing that two writers could mix.
+bool NamesOpenFile(const char* path, int fd);
+
+/// While it lives, whatever the image libraries print on standard output or standard error
+/// (warnings with source paths and addresses, messages about damaged files) goes to /dev/null:
+/// the tool's own report is its only output. The tool's standard output must be flushed before.
+class QuietLibraryOutput {
+ public:
+  QuietLibraryOutput();
+  ~QuietLibraryOutput();
+  QuietLibraryOutput(const QuietLibraryOutput&) = delete;
+  QuietLibraryOutput& operator=(const QuietLibraryOutput&) = delete;
+
+  /// The process's own standard error, for a message that must reach the user meanwhile.
+  int StandardError() const;
+
+ private:
+  int savedOutput_ = -1;
+  int savedError_ = -1;
+};
+
+#endif
