@@ -12,13 +12,11 @@
 #include "TestImages.h"
 #include "ToolRun.h"
 #include "itkImageFileReader.h"
-#include "itkImageRegionConstIteratorWithIndex.h"
 #include "itkMetaImageIO.h"
 #include "itkVTKImageIO.h"
 
 namespace {
 
-using Slice = itk::Image<std::uint8_t, 2>;
 using Volume = itk::Image<std::uint8_t, 3>;
 
 // Two grey levels, so any threshold between them gives this slice.
@@ -26,57 +24,42 @@ bool IsBright(itk::IndexValueType x, itk::IndexValueType y) { return (x * y + x)
 
 TEST(ItkReader, OpensTheToolsVolumes) {
   TempFolder folder;
-  auto image = Slice::New();
-  image->SetRegions(Slice::SizeType{{20, 15}});
-  image->Allocate();
-  const double spacing[] = {0.5, 2.0};
-  const double origin[] = {10.0, -4.0};
-  image->SetSpacing(spacing);
-  image->SetOrigin(origin);
-  for (itk::ImageRegionIteratorWithIndex<Slice> it(image, image->GetBufferedRegion());
-       !it.IsAtEnd(); ++it) {
-    it.Set(IsBright(it.GetIndex()[0], it.GetIndex()[1]) ? 200 : 30);
-  }
   const std::string input = folder.Path("levels.mha");
-  WriteThroughImageIO(image.GetPointer(), itk::MetaImageIO::New(), input);
-
-  struct Case {
-    std::vector<std::string> options;
-    itk::IndexValueType x0, y0;
-    itk::SizeValueType width, height, depth;
+  WriteTestImage<std::uint8_t>(input, 20, 15,
+                               [](unsigned x, unsigned y) { return IsBright(x, y) ? 200 : 30; },
+                               itk::MetaImageIO::New(), false, {0.5, 2.0}, {10.0, -4.0});
+  const std::pair<std::string, Volume::RegionType> cases[] = {
+      {"0 0 20 15", {{0, 0, 0}, {20, 15, 1}}},
+      {"3 4 11 7", {{3, 4, 0}, {11, 7, 2}}},
   };
-  const Case cases[] = {
-      {{}, 0, 0, 20, 15, 10},
-      {{"-r", "3 4 11 7", "-d", "2"}, 3, 4, 11, 7, 2},
-      {{"-r", "0 14 20 1", "-d", "1"}, 0, 14, 20, 1, 1},
-  };
-  for (const Case& c : cases) {
-    const std::string output = folder.Path("out.vtk");
-    std::vector<std::string> arguments = {"--input2d", input, "--output", output};
-    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    ASSERT_EQ(RunTool(arguments).status, 0) << Shown(arguments);
-
+  for (const auto& [region, expected] : cases) {
+    const std::string depth = std::to_string(expected.GetSize(2));
+    ASSERT_EQ(
+        RunTool({"--input2d", input, "--output", folder.Path("out.vtk"), "-r", region, "-d", depth})
+            .status,
+        0);
     auto reader = itk::ImageFileReader<Volume>::New();
     reader->SetImageIO(itk::VTKImageIO::New());
-    reader->SetFileName(output);
+    reader->SetFileName(folder.Path("out.vtk"));
     reader->Update();
     const Volume* volume = reader->GetOutput();
-    EXPECT_EQ(volume->GetLargestPossibleRegion().GetSize(),
-              (Volume::SizeType{{c.width, c.height, c.depth}}))
-        << Shown(arguments);
-    const double expectedSpacing[] = {0.5, 2.0, 1.0};
-    const double expectedOrigin[] = {10.0 + 0.5 * c.x0, -4.0 + 2.0 * c.y0, 0.0};
+    EXPECT_EQ(volume->GetLargestPossibleRegion().GetSize(), expected.GetSize()) << region;
+    const itk::IndexValueType x0 = expected.GetIndex(0), y0 = expected.GetIndex(1);
+    const double spacing[] = {0.5, 2.0, 1.0}, origin[] = {10.0 + 0.5 * x0, -4.0 + 2.0 * y0, 0};
     for (unsigned axis = 0; axis < 3; ++axis) {
-      EXPECT_EQ(volume->GetSpacing()[axis], expectedSpacing[axis]) << Shown(arguments) << axis;
-      EXPECT_EQ(volume->GetOrigin()[axis], expectedOrigin[axis]) << Shown(arguments) << axis;
+      EXPECT_EQ(volume->GetSpacing()[axis], spacing[axis]) << region << axis;
+      EXPECT_EQ(volume->GetOrigin()[axis], origin[axis]) << region << axis;
     }
+    const std::uint8_t* voxel = volume->GetBufferPointer();
     int wrongVoxels = 0;
-    for (itk::ImageRegionConstIteratorWithIndex<Volume> it(volume, volume->GetBufferedRegion());
-         !it.IsAtEnd(); ++it) {
-      const bool bright = IsBright(c.x0 + it.GetIndex()[0], c.y0 + it.GetIndex()[1]);
-      wrongVoxels += it.Get() != (bright ? 255 : 0);
+    for (itk::SizeValueType z = 0; z < expected.GetSize(2); ++z) {
+      for (itk::SizeValueType y = 0; y < expected.GetSize(1); ++y) {
+        for (itk::SizeValueType x = 0; x < expected.GetSize(0); ++x) {
+          wrongVoxels += *voxel++ != (IsBright(x0 + x, y0 + y) ? 255 : 0);
+        }
+      }
     }
-    EXPECT_EQ(wrongVoxels, 0) << Shown(arguments);
+    EXPECT_EQ(wrongVoxels, 0) << region;
   }
 }
 

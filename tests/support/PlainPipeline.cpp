@@ -66,7 +66,6 @@ double WriteVolumeReadAs(const PlainRequest& request) {
 
 double WritePlainVolume(const PlainRequest& request) {
   RegisterImageFormats();  // the tool's formats, in the tool's order
-  if (request.signedShort) return WriteVolumeReadAs<short>(request);
   auto io = itk::ImageIOFactory::CreateImageIO(request.input.c_str(),
                                                itk::ImageIOFactory::IOFileModeEnum::ReadMode);
   io->SetFileName(request.input);

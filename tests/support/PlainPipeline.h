@@ -11,8 +11,7 @@ struct PlainRequest {
   std::int64_t index[2] = {0, 0};
   std::uint64_t size[2] = {0, 0};
   unsigned depth = 10;
-  bool binMidpoint = true;   // false gives ITK 5's own Otsu default
-  bool signedShort = false;  // pixels as the release built for ITK 4 read them
+  bool binMidpoint = true;  // false gives ITK 5's own Otsu default
 };
 
 /// The volume built with ITK's stock classes only: reader (64-bit integer pixels, or double for

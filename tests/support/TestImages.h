@@ -1,6 +1,7 @@
 #ifndef SLICE2VOL_TESTS_TESTIMAGES_H
 #define SLICE2VOL_TESTS_TESTIMAGES_H
 
+#include <array>
 #include <string>
 
 #include "itkImage.h"
@@ -19,15 +20,20 @@ void WriteThroughImageIO(const Image* image, itk::ImageIOBase* io, const std::st
   writer->Update();
 }
 
-/// Writes a width x height image whose pixel (x, y) is value(x, y), through the given image IO.
+/// Writes a width x height image whose pixel (x, y) is value(x, y), through the given image IO,
+/// with the spacing and origin given.
 template <typename Pixel, typename ValueOf>
 void WriteTestImage(const std::string& path, unsigned width, unsigned height, ValueOf value,
-                    itk::ImageIOBase* io, bool compressed = false) {
+                    itk::ImageIOBase* io, bool compressed = false,
+                    std::array<double, 2> spacing = {1.0, 1.0},
+                    std::array<double, 2> origin = {0.0, 0.0}) {
   using Image = itk::Image<Pixel, 2>;
   auto image = Image::New();
   const typename Image::SizeType size = {{width, height}};
   image->SetRegions(size);
   image->Allocate();
+  image->SetSpacing(spacing.data());
+  image->SetOrigin(origin.data());
   for (itk::ImageRegionIteratorWithIndex<Image> it(image, image->GetBufferedRegion());
        !it.IsAtEnd(); ++it) {
     it.Set(value(it.GetIndex()[0], it.GetIndex()[1]));

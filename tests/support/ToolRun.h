@@ -1,9 +1,11 @@
 #ifndef SLICE2VOL_TESTS_TOOLRUN_H
 #define SLICE2VOL_TESTS_TOOLRUN_H
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,12 +53,30 @@ class ToolProcess {
 /// Runs the tool to its end.
 ToolResult RunTool(const std::vector<std::string>& arguments, const ToolSetup& setup = {});
 
-/// Runs the tool and checks its exit status and its exact standard output and error.
+/// Stands for a number that depends on the machine (the memory available) in an expected text.
+inline const std::string kAnyNumber = "<N>";
+
+/// True when text is pattern with each kAnyNumber replaced by one or more digits.
+bool MatchesWithNumbers(const std::string& text, const std::string& pattern);
+
+/// Runs the tool and checks its exit status and its exact standard output and error (in which
+/// kAnyNumber stands for any number).
 void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
                const std::string& err = "", const ToolSetup& setup = {});
 
 /// The arguments in brackets, for failure messages.
 std::string Shown(const std::vector<std::string>& arguments);
+
+/// A suite of runs of the tool: the images its SetUpTestSuite writes into images live for the
+/// whole suite, and each test gets an empty output folder.
+class ToolTest : public testing::Test {
+ protected:
+  static void TearDownTestSuite() { images.reset(); }
+  static std::string Image(const std::string& name) { return images->Path(name); }
+
+  inline static std::unique_ptr<TempFolder> images;
+  TempFolder output;
+};
 
 /// The driver's lines when neither a region nor a depth is given.
 inline const std::string kNoRegion = "no argument --region provided\n";
