@@ -26,7 +26,6 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "itkImageFileWriter.h"
-#include "itkPNGImageIO.h"
 #include "itkVTKImageIO.h"
 
 namespace {
@@ -41,12 +40,9 @@ unsigned long Number(const char* text) { return std::strtoul(text, nullptr, 10);
 
 // A smooth gradient under a coarse checkerboard: Otsu finds a threshold well inside the range.
 int WriteBenchImage(const char* path, unsigned width, unsigned height) {
-  WriteTestImage<std::uint8_t>(
-      path, width, height,
-      [](unsigned x, unsigned y) {
-        return ((x / 16 + y / 16) % 2 == 0 ? 140 : 20) + (x * 31 + y * 17) % 90;
-      },
-      itk::PNGImageIO::New());
+  WriteTestImage<std::uint8_t>(path, width, height, [](unsigned x, unsigned y) {
+    return ((x / 16 + y / 16) % 2 == 0 ? 140 : 20) + (x * 31 + y * 17) % 90;
+  });
   return 0;
 }
 
@@ -78,8 +74,8 @@ int CompareWriters(unsigned long width, unsigned long height, unsigned long dept
   auto ourIO = AsciiVolumeImageIO::New();
   stockIO->SetFileTypeToASCII();
   ourIO->SetFileTypeToASCII();
-  WriteThroughImageIO(volume.GetPointer(), ourIO.GetPointer(), folder + "/ours.vtk");
-  WriteThroughImageIO(volume.GetPointer(), stockIO.GetPointer(), folder + "/stock.vtk");
+  WriteThroughImageIO(volume.GetPointer(), folder + "/ours.vtk", ourIO.GetPointer());
+  WriteThroughImageIO(volume.GetPointer(), folder + "/stock.vtk", stockIO.GetPointer());
   const bool same = ReadFile(folder + "/ours.vtk") == ReadFile(folder + "/stock.vtk");
   std::cout << (same ? "identical" : "DIFFERENT") << "\n";
   return same ? 0 : 1;

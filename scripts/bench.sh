@@ -117,6 +117,24 @@ for size in 256 512 1024 2048 4096; do
 done
 echo
 
+# Small runs are mostly start-up: loading ITK and the image format libraries, and any work the
+# tool does before it reads the image.
+echo "Small images, default depth (10), median of 9 runs:"
+echo
+echo "| image | seconds | peak RSS |"
+echo "|---|---|---|"
+for size in 1 256; do
+  $bench image "$work/tiny.png" "$size" "$size"
+  : > "$work/tiny.times"
+  for round in 1 2 3 4 5 6 7 8 9; do
+    read -r seconds rss <<< "$(measured "$tool" --input2d "$work/tiny.png" --output "$work/t.vtk")"
+    echo "$seconds" >> "$work/tiny.times"
+  done
+  echo "| $size x $size | $(median < "$work/tiny.times") | $(mib $((rss * 1024))) |"
+done
+rm -f "$work/t.vtk"
+echo
+
 echo "Targets:"
 echo
 echo "- $(verdict "$([[ $writers == identical ]] && echo 1 || echo 0)") writer bytes identical to ITK's"

@@ -1,19 +1,44 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool with its tests and runs every test: the normal
-# build, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
-# bounded fuzzing run of the option parser and the argument converters.
+# build, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# package, and a bounded fuzzing run of the option parser and the argument converters. Ends
+# with one line, "N passed, N failed", over all of them, and a non-zero status if any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh --with-tests
 
+passed=0
+failed=0
+# Runs ctest in a build folder and adds its counts; a run that ends without them is a failure.
+run_ctest() {
+  local folder=$1 log counts
+  shift
+  log=$(mktemp)
+  ctest --test-dir "$folder" --output-on-failure --no-tests=error -j2 "$@" | tee "$log" || true
+  counts=$(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+)$/\1 \2/p' \
+    "$log")
+  rm -f "$log"
+  if [[ -z $counts ]]; then
+    failed=$((failed + 1))
+  else
+    read -r bad total <<< "$counts"
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+}
+# Runs one check and counts it.
+run_check() {
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSLICE2VOL_BUILD_TESTS=ON
 cmake --build build -j2
-ctest --test-dir build --output-on-failure --no-tests=error -j2 --timeout 300
+run_ctest build --timeout 300
 
 version=$(sed -n 's/^project(slice2vol VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 (cd build && cpack -G DEB > /dev/null)
-tests/package/CheckDebianPackage.sh "build/slice2vol_${version}_amd64.deb" "$version"
+run_check tests/package/CheckDebianPackage.sh "build/slice2vol_${version}_amd64.deb" "$version"
 
 # Built with GCC, the only compiler ITK's headers accept. A failed allocation must come back as
 # a failure the tool reports, not as a sanitizer abort. Reports go to files, because the tool
@@ -22,17 +47,15 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICE2VOL_SANIT
   -DSLICE2VOL_BUILD_TESTS=ON
 cmake --build build-sanitize -j2
 reports=$(mktemp -d)
-status=0
 ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1:log_path=$reports/asan \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan \
-  ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j2 --timeout 600 ||
-  status=$?
+  run_ctest build-sanitize --timeout 600
 if compgen -G "$reports/*" > /dev/null; then
   cat "$reports"/*
-  status=1
+  echo "sanitizer reports: $(ls "$reports")"
+  failed=$((failed + 1))
 fi
 rm -rf "$reports"
-[ "$status" -eq 0 ] || exit "$status"
 
 # libFuzzer comes with clang; the fuzzers need no ITK, so only they are built there.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -40,7 +63,10 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j2 --target option_parser_fuzzer argument_converters_fuzzer
 for fuzzer in option_parser argument_converters; do
   findings=$(mktemp -d)  # new inputs go here; the seeds in the repository stay as they are
-  build-fuzz/tests/fuzz/${fuzzer}_fuzzer -max_total_time=30 -timeout=10 -print_final_stats=1 \
-    "$findings" "tests/fuzz/corpus/${fuzzer}"
+  run_check build-fuzz/tests/fuzz/${fuzzer}_fuzzer -max_total_time=30 -timeout=10 \
+    -print_final_stats=1 "$findings" "tests/fuzz/corpus/${fuzzer}"
   rm -rf "$findings"
 done
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]

@@ -1,6 +1,5 @@
 #include <cstdlib>
 
-#include "ImageIORegistration.h"
 #include "SignalCleanup.h"
 #include "StandardStreams.h"
 #include "ToolDriver.h"
@@ -11,6 +10,5 @@ int main(int argc, char* argv[]) {
   unsetenv("ITK_AUTOLOAD_PATH");
   OpenMissingStandardStreams();
   InstallSignalCleanup();
-  RegisterImageFormats();
   return RunTool(argc, argv);
 }

@@ -1,9 +1,9 @@
+// Registers the image formats the reader can read, once, before main runs.
+//
 // ITK can generate this registration itself in every file that includes its reader, but then
 // in its own alphabetical order. The order matters: when more than one format accepts a file,
 // the first registered one reads it, so the tool keeps its own fixed list. ITK exports a
 // ...FactoryRegister__Private function per format for exactly this purpose.
-
-#include "ImageIORegistration.h"
 
 #ifdef ITK_IO_FACTORY_REGISTER_MANAGER
 #error "ITK's automatic IO registration must be off (set ITK_NO_IO_FACTORY_REGISTER_MANAGER ON)"
@@ -33,6 +33,7 @@ namespace {
 
 using RegistrationFunction = void (*)();
 
+// Constant-initialised, so the list is complete before the registration below walks it.
 // clang-format off
 constexpr RegistrationFunction ImageIORegistrationList[] = {
     itk::NiftiImageIOFactoryRegister__Private,
@@ -56,14 +57,13 @@ constexpr RegistrationFunction ImageIORegistrationList[] = {
 };
 // clang-format on
 
-}  // namespace
-
-void RegisterImageFormats() {
-  static const bool registered = [] {
-    for (const RegistrationFunction* entry = ImageIORegistrationList; *entry != nullptr; ++entry) {
-      (*entry)();
-    }
-    return true;
-  }();
-  static_cast<void>(registered);
+void RegisterImageIOFactories() {
+  for (const RegistrationFunction* entry = ImageIORegistrationList; *entry != nullptr; ++entry) {
+    (*entry)();
+  }
 }
+
+// The one static initialiser of the tool.
+[[maybe_unused]] const bool imageIOFactoriesRegistered = (RegisterImageIOFactories(), true);
+
+}  // namespace

@@ -12,12 +12,6 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "ToolRun.h"
-#include "itkBMPImageIO.h"
-#include "itkGDCMImageIO.h"
-#include "itkJPEGImageIO.h"
-#include "itkMetaImageIO.h"
-#include "itkPNGImageIO.h"
-#include "itkTIFFImageIO.h"
 
 namespace {
 
@@ -26,33 +20,28 @@ class EndToEnd : public ToolTest {
   static void SetUpTestSuite() {
     images = std::make_unique<TempFolder>();
     using U8 = std::uint8_t;
-    auto png = [] { return itk::PNGImageIO::New(); };
     auto mixed = [](unsigned x, unsigned y) { return (x * 7 + y * 13) % 256; };
-    WriteTestImage<U8>(Image("gray8.png"), 37, 23, mixed, png());
-    WriteTestImage<U8>(
-        Image("square100.png"), 100, 100,
-        [](unsigned x, unsigned y) { return (x * x + 3 * y) % 251; }, png());
-    WriteTestImage<std::uint16_t>(
-        Image("gray16.png"), 40, 30,
-        [](unsigned x, unsigned y) { return (x * 613 + y * 97) % 30001; }, png());
-    WriteTestImage<itk::RGBPixel<U8>>(
-        Image("rgb.png"), 33, 17,
-        [](unsigned x, unsigned y) {
-          itk::RGBPixel<U8> p;
-          p.Set(U8(x * 7), U8(y * 15), U8(x * y));
-          return p;
-        },
-        png());
-    WriteTestImage<U8>(Image("gray8.tif"), 29, 31, mixed, itk::TIFFImageIO::New());
-    WriteTestImage<U8>(Image("gray8.jpg"), 32, 24, mixed, itk::JPEGImageIO::New());
-    WriteTestImage<U8>(Image("gray8.bmp"), 21, 13, mixed, itk::BMPImageIO::New());
+    WriteTestImage<U8>(Image("gray8.png"), 37, 23, mixed);
+    WriteTestImage<U8>(Image("square100.png"), 100, 100,
+                       [](unsigned x, unsigned y) { return (x * x + 3 * y) % 251; });
+    WriteTestImage<std::uint16_t>(Image("gray16.png"), 40, 30, [](unsigned x, unsigned y) {
+      return (x * 613 + y * 97) % 30001;
+    });
+    WriteTestImage<itk::RGBPixel<U8>>(Image("rgb.png"), 33, 17, [](unsigned x, unsigned y) {
+      itk::RGBPixel<U8> p;
+      p.Set(U8(x * 7), U8(y * 15), U8(x * y));
+      return p;
+    });
+    WriteTestImage<U8>(Image("gray8.tif"), 29, 31, mixed);
+    WriteTestImage<U8>(Image("gray8.jpg"), 32, 24, mixed);
+    WriteTestImage<U8>(Image("gray8.bmp"), 21, 13, mixed);
     auto signedRamp = [](int x, int y) { return x * 40 - y * 90 - 1000; };
-    WriteTestImage<std::int16_t>(Image("ct.dcm"), 30, 20, signedRamp, itk::GDCMImageIO::New());
-    WriteTestImage<std::int16_t>(Image("signed.mha"), 25, 20, signedRamp, itk::MetaImageIO::New());
+    WriteTestImage<std::int16_t>(Image("ct.dcm"), 30, 20, signedRamp);
+    WriteTestImage<std::int16_t>(Image("signed.mha"), 25, 20, signedRamp);
     // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values,
     // so the volume shows whether the threshold is its bin's midpoint or its upper edge.
-    WriteTestImage<std::uint16_t>(
-        Image("ramp.png"), 100, 10, [](unsigned x, unsigned y) { return x + 100 * y; }, png());
+    WriteTestImage<std::uint16_t>(Image("ramp.png"), 100, 10,
+                                  [](unsigned x, unsigned y) { return x + 100 * y; });
     // An ancillary chunk with a wrong checksum: libpng warns about it and reads the image.
     std::string warns = ReadFile(Image("gray8.png"));
     const std::string comment = std::string("\0\0\0\x05tEXtA\0bcd\xde\xad\xbe\xef", 17);

@@ -21,16 +21,7 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "ToolRun.h"
-#include "itkBMPImageIO.h"
 #include "itkGDCMImageIO.h"
-#include "itkGiplImageIO.h"
-#include "itkJPEGImageIO.h"
-#include "itkMetaImageIO.h"
-#include "itkNiftiImageIO.h"
-#include "itkPNGImageIO.h"
-#include "itkRGBAPixel.h"
-#include "itkRGBPixel.h"
-#include "itkTIFFImageIO.h"
 #include "itkVTKImageIO.h"
 
 namespace {
@@ -85,40 +76,25 @@ class BadInput : public ToolTest {
   static void SetUpTestSuite() {
     images = std::make_unique<TempFolder>();
     auto pattern = [](unsigned x, unsigned y) { return (x * 37 + y * 11) % 200; };
-    auto write8 = [&](const std::string& name, itk::ImageIOBase* io, bool compressed = false) {
-      WriteTestImage<std::uint8_t>(Image(name), 40, 30, pattern, io, compressed);
-    };
-    write8("good.png", itk::PNGImageIO::New());
-    write8("good.jpg", itk::JPEGImageIO::New());
-    write8("good.tif", itk::TIFFImageIO::New());
-    WriteTestImage<std::int16_t>(Image("good.dcm"), 40, 30, pattern, itk::GDCMImageIO::New());
+    for (const char* name : {"good.png", "good.jpg", "good.tif", "good.bmp", "good.mha", "good.nii",
+                             "good.gipl", "good.vtk", "pair.mhd"}) {  // pair.mhd and pair.raw
+      WriteTestImage<std::uint8_t>(Image(name), 40, 30, pattern);
+    }
+    WriteTestImage<std::int16_t>(Image("good.dcm"), 40, 30, pattern);
     auto dicomJpeg = itk::GDCMImageIO::New();
     dicomJpeg->SetCompressionType(itk::GDCMImageIO::JPEG);
-    write8("jpeg.dcm", dicomJpeg, true);
+    WriteTestImage<std::uint8_t>(Image("jpeg.dcm"), 40, 30, pattern, {dicomJpeg, true});
     auto textVtk = itk::VTKImageIO::New();
     textVtk->SetFileTypeToASCII();
-    write8("text.vtk", textVtk);
-    write8("zlib.mha", itk::MetaImageIO::New(), true);
-    write8("good.nii.gz", itk::NiftiImageIO::New(), true);
-    write8("pair.mhd", itk::MetaImageIO::New());  // and pair.raw
-    // Each image IO is released after its image is written: the BMP writer closes its file
-    // only then.
-    write8("good.bmp", itk::BMPImageIO::New());
-    write8("good.mha", itk::MetaImageIO::New());
-    write8("good.nii", itk::NiftiImageIO::New());
-    write8("good.gipl", itk::GiplImageIO::New());
-    auto binaryVtk = itk::VTKImageIO::New();
-    binaryVtk->SetFileTypeToBinary();
-    write8("good.vtk", binaryVtk);
+    WriteTestImage<std::uint8_t>(Image("text.vtk"), 40, 30, pattern, {textVtk});
+    WriteTestImage<std::uint8_t>(Image("zlib.mha"), 40, 30, pattern, {nullptr, true});
+    WriteTestImage<std::uint8_t>(Image("good.nii.gz"), 40, 30, pattern, {nullptr, true});
     WriteFile(Image("cut-pair.raw"), Cut("pair.raw", -1));
     mkfifo(Image("fifo.png").c_str(), 0600);
     using Size3 = itk::Size<3>;
-    WriteUniformImage<std::uint8_t, 3>(Image("volume.mha"), Size3{{6, 5, 3}}, 9,
-                                       itk::MetaImageIO::New());
-    WriteUniformImage<std::uint8_t, 4>(Image("series.nii"), itk::Size<4>{{6, 5, 1, 2}}, 9,
-                                       itk::NiftiImageIO::New());
-    WriteUniformImage<std::uint8_t, 3>(Image("one-slice.mha"), Size3{{6, 5, 1}}, 9,
-                                       itk::MetaImageIO::New());
+    WriteUniformImage<std::uint8_t, 3>(Image("volume.mha"), Size3{{6, 5, 3}}, 9);
+    WriteUniformImage<std::uint8_t, 4>(Image("series.nii"), itk::Size<4>{{6, 5, 1, 2}}, 9);
+    WriteUniformImage<std::uint8_t, 3>(Image("one-slice.mha"), Size3{{6, 5, 1}}, 9);
     // Samples at what 64-bit integer pixels hold; grey and alpha are multiplied into one pixel,
     // so each must fit 32 bits.
     WriteFile(Image("u64-top.mha"), MetaImage<std::uint64_t>("MET_ULONG_LONG", 1, {~0ULL >> 1, 9}));
@@ -272,29 +248,20 @@ TEST_F(BadInput, RefusedWithTheirCause) {
 // each volume the plain pipeline's that reads the same way.
 TEST_F(BadInput, AcceptedAtTheirTrueValues) {
   using U16 = std::uint16_t;
-  WriteTestImage<U16>(
-      Image("u16.png"), 20, 10,
-      [](unsigned x, unsigned y) { return x == 3 && y == 2 ? 65535 : x * 3000; },
-      itk::PNGImageIO::New());
-  WriteTestImage<U16>(
-      Image("u16.tif"), 20, 10,
-      [](unsigned x, unsigned y) { return x == 1 && y == 1 ? 65535 : x * 3001; },
-      itk::TIFFImageIO::New());
-  WriteTestImage<itk::RGBPixel<U16>>(
-      Image("rgb16.png"), 20, 10,
-      [](unsigned x, unsigned y) { return itk::RGBPixel<U16>(U16(y == 9 ? 50000 : x * 3000)); },
-      itk::PNGImageIO::New());
-  WriteTestImage<float>(
-      Image("unit.tif"), 20, 10,
-      [](unsigned x, unsigned y) { return 0.05F + x * 0.04F + y * 0.01F; },
-      itk::TIFFImageIO::New());
-  WriteTestImage<std::int32_t>(
-      Image("i32.mha"), 20, 10, [](int x, int y) { return x == 5 ? -40000 : y * 99999; },
-      itk::MetaImageIO::New());
-  WriteTestImage<itk::RGBAPixel<std::uint8_t>>(
-      Image("cmyk.jpg"), 20, 10,
-      [](unsigned x, unsigned) { return itk::RGBAPixel<std::uint8_t>(std::uint8_t(255 - x * 12)); },
-      itk::JPEGImageIO::New());
+  WriteTestImage<U16>(Image("u16.png"), 20, 10,
+                      [](unsigned x, unsigned y) { return x == 3 && y == 2 ? 65535 : x * 3000; });
+  WriteTestImage<U16>(Image("u16.tif"), 20, 10,
+                      [](unsigned x, unsigned y) { return x == 1 && y == 1 ? 65535 : x * 3001; });
+  WriteTestImage<itk::RGBPixel<U16>>(Image("rgb16.png"), 20, 10, [](unsigned x, unsigned y) {
+    return itk::RGBPixel<U16>(U16(y == 9 ? 50000 : x * 3000));
+  });
+  WriteTestImage<float>(Image("unit.tif"), 20, 10,
+                        [](unsigned x, unsigned y) { return 0.05F + x * 0.04F + y * 0.01F; });
+  WriteTestImage<std::int32_t>(Image("i32.mha"), 20, 10,
+                               [](int x, int y) { return x == 5 ? -40000 : y * 99999; });
+  WriteTestImage<itk::RGBAPixel<std::uint8_t>>(Image("cmyk.jpg"), 20, 10, [](unsigned x, unsigned) {
+    return itk::RGBAPixel<std::uint8_t>(std::uint8_t(255 - x * 12));
+  });
   std::string ramp;
   for (int i = 0; i < 200; ++i) ramp += static_cast<char>(i);
   WriteFile(Image("slope.nii"), ScaledNifti(0.5F, 5.0F, ramp, 20));

@@ -48,8 +48,8 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
       auto ourIO = AsciiVolumeImageIO::New();
       stockIO->SetFileTypeToASCII();
       ourIO->SetFileTypeToASCII();
-      WriteThroughImageIO(volume.GetPointer(), stockIO.GetPointer(), folder.Path("stock.vtk"));
-      WriteThroughImageIO(volume.GetPointer(), ourIO.GetPointer(), folder.Path("ours.vtk"));
+      WriteThroughImageIO(volume.GetPointer(), folder.Path("stock.vtk"), stockIO.GetPointer());
+      WriteThroughImageIO(volume.GetPointer(), folder.Path("ours.vtk"), ourIO.GetPointer());
       const std::string stock = ReadFile(folder.Path("stock.vtk"));
       ASSERT_FALSE(stock.empty());
       EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk")))

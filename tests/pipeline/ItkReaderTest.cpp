@@ -12,7 +12,6 @@
 #include "TestImages.h"
 #include "ToolRun.h"
 #include "itkImageFileReader.h"
-#include "itkMetaImageIO.h"
 #include "itkVTKImageIO.h"
 
 namespace {
@@ -27,7 +26,7 @@ TEST(ItkReader, OpensTheToolsVolumes) {
   const std::string input = folder.Path("levels.mha");
   WriteTestImage<std::uint8_t>(input, 20, 15,
                                [](unsigned x, unsigned y) { return IsBright(x, y) ? 200 : 30; },
-                               itk::MetaImageIO::New(), false, {0.5, 2.0}, {10.0, -4.0});
+                               {nullptr, false, {0.5, 2.0}, {10.0, -4.0}});
   const std::pair<std::string, Volume::RegionType> cases[] = {
       {"0 0 20 15", {{0, 0, 0}, {20, 15, 1}}},
       {"3 4 11 7", {{3, 4, 0}, {11, 7, 2}}},

@@ -21,7 +21,6 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "ToolRun.h"
-#include "itkPNGImageIO.h"
 
 namespace {
 
@@ -46,9 +45,9 @@ class OutputSafety : public ToolTest {
     const std::pair<const char*, unsigned> squares[] = {
         {"large.png", 1000}, {"dot.png", 1}, {"square100.png", 100}};
     for (const auto& [name, side] : squares) {
-      WriteTestImage<std::uint8_t>(Image(name), side, side, pattern, itk::PNGImageIO::New());
+      WriteTestImage<std::uint8_t>(Image(name), side, side, pattern);
     }
-    WriteTestImage<std::uint8_t>(Image("small.png"), 30, 20, pattern, itk::PNGImageIO::New());
+    WriteTestImage<std::uint8_t>(Image("small.png"), 30, 20, pattern);
     const TempFolder scratch;  // what a successful run on small.png writes
     ASSERT_EQ(
         RunTool({"--input2d", Image("small.png"), "--output", scratch.Path("v"), "-d", "2"}).status,

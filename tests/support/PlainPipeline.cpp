@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "ImageIORegistration.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
@@ -65,7 +64,6 @@ double WriteVolumeReadAs(const PlainRequest& request) {
 }  // namespace
 
 double WritePlainVolume(const PlainRequest& request) {
-  RegisterImageFormats();  // the tool's formats, in the tool's order
   auto io = itk::ImageIOFactory::CreateImageIO(request.input.c_str(),
                                                itk::ImageIOFactory::IOFileModeEnum::ReadMode);
   io->SetFileName(request.input);

@@ -68,10 +68,7 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
 }
 
 ToolProcess::~ToolProcess() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
 }
 
 void ToolProcess::Signal(int signalNumber) const { kill(pid_, signalNumber); }
@@ -86,12 +83,7 @@ bool ToolProcess::HasEnded() {
 ToolResult ToolProcess::Wait(int timeoutSeconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   while (!HasEnded()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &waitStatus_, 0);
-      pid_ = -1;
-      break;
-    }
+    if (std::chrono::steady_clock::now() > deadline) kill(pid_, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   const int code = WIFEXITED(waitStatus_) ? WEXITSTATUS(waitStatus_) : 128 + WTERMSIG(waitStatus_);
