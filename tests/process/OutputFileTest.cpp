@@ -53,7 +53,9 @@ TEST(OutputFile, FailureLeavesTheFolderAsItWas) {
       EXPECT_EQ(failure.what(), "cannot write volume '" + path + "': " + error);
     }
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.vtk"}) << error;
-    if (error == "file too large") EXPECT_EQ(ReadFile(path), "old");
+    if (error == "file too large") {
+      EXPECT_EQ(ReadFile(path), "old");
+    }
   }
 }
 
