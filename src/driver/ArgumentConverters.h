@@ -5,13 +5,14 @@
 
 /// Converts a decimal numeral with the range of a 32-bit signed integer: values above 2147483647
 /// become 2147483647, and the empty text is 0. Returns 0 if the text is accepted (value written),
-/// 1 if it is null, has characters left over or is negative (message printed, value untouched).
+/// 1 if it has characters left over or is negative (message printed, value untouched) or is null
+/// (no message).
 int ParsePositiveArgument(const char* text, std::int64_t& value);
 int ParsePositiveArgument(const char* text, std::uint64_t& value);
 
 /// Converts the text "x y sx sy" (four numerals separated by blanks) into a region's index and
-/// size. Returns 0 if accepted (all four written), 1 if rejected (message printed; components
-/// before the rejected one may already be written).
+/// size. Returns 0 if accepted (all four written), 1 if rejected (message printed unless the text
+/// is null; components before the rejected one may already be written).
 int ParseRegionArgument(const char* text, std::int64_t index[2], std::uint64_t size[2]);
 
 #endif

@@ -7,8 +7,8 @@
 /// is reported, instead of vanishing.
 void OpenMissingStandardStreams();
 
-/// Flushes std::cout; throws PipelineFailure "cannot write standard output: REASON" when any of
-/// what the tool printed could not be written (a full disk, a pipe nobody reads).
+/// Flushes std::cout; throws StandardOutputFailure when any of what the tool printed could not be
+/// written (a full disk, a pipe nobody reads).
 void FlushStandardOutput();
 
 /// True when path names the file open as descriptor fd (the same device and inode), unless it
