@@ -8,12 +8,6 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" > /dev/null
 installed=$(cd "$prefix" && find . -type f | sort)
 expected=$'./bin/slice2vol\n./share/doc/slice2vol/copyright\n./share/man/man1/slice2vol.1.gz'
-if [[ $installed != "$expected" ]]; then
-  echo "installed:"
-  echo "$installed"
-  echo "expected:"
-  echo "$expected"
-  exit 1
-fi
+[[ $installed == "$expected" ]] || { echo "installed:"$'\n'"$installed"; exit 1; }
 "$prefix/bin/slice2vol" --help > /dev/null
 gzip -t "$prefix/share/man/man1/slice2vol.1.gz"
