@@ -18,17 +18,23 @@ TEST(OutputFile, FailureLeavesTheFolderAsItWas) {
   const std::string block(1 << 16, 'v');
   const std::pair<std::function<void(OutputFile&, const std::string&)>, std::string> cases[] = {
       {[&](OutputFile& file, const std::string&) {
-         signal(SIGXFSZ, SIG_IGN);
+         // Both are restored: later runs of the tool would inherit them.
+         const auto savedHandler = signal(SIGXFSZ, SIG_IGN);
          rlimit saved{};
          getrlimit(RLIMIT_FSIZE, &saved);
          const rlimit small = {4096, saved.rlim_max};
          setrlimit(RLIMIT_FSIZE, &small);
+         auto restore = [&] {
+           setrlimit(RLIMIT_FSIZE, &saved);
+           signal(SIGXFSZ, savedHandler);
+         };
          try {
            file.Write(block.data(), block.size());
          } catch (...) {
-           setrlimit(RLIMIT_FSIZE, &saved);
+           restore();
            throw;
          }
+         restore();
        },
        "file too large"},
       // The rename onto the path fails once the temporary file has its name.

@@ -83,51 +83,45 @@ class OutputSafety : public ToolTest {
   inline static std::string smallVolume;
 };
 
+// The volume replaces what its path leads to: a new file gets 0666 less the umask, an old one
+// keeps its mode, a link (even a dangling one, or the kernel's link for descriptor 3) stays and
+// the file it names is written, and a device is written in place. Paths up to PATH_MAX - 1
+// characters work.
 TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
-  EXPECT_EQ(RunSmall("/dev/null").status, 0);  // written in place, as a FIFO is below
-  const mode_t savedMask = umask(027);
-  ASSERT_EQ(RunSmall(output.Path("new.vtk")).status, 0);
-  umask(savedMask);
-  EXPECT_EQ(ModeOf(output.Path("new.vtk")), 0640u);
-
   WriteFile(output.Path("old.vtk"), kPrevious);
   chmod(output.Path("old.vtk").c_str(), 0604);
-  ASSERT_EQ(RunSmall(output.Path("old.vtk")).status, 0);
-  EXPECT_EQ(ModeOf(output.Path("old.vtk")), 0604u);
-
   WriteFile(output.Path("target.vtk"), kPrevious);
+  chmod(output.Path("target.vtk").c_str(), 0604);
   symlink("target.vtk", output.Path("link.vtk").c_str());
   symlink("absent.vtk", output.Path("dangling.vtk").c_str());
-  ASSERT_EQ(RunSmall(output.Path("link.vtk")).status, 0);
-  ASSERT_EQ(RunSmall(output.Path("dangling.vtk")).status, 0);
-  EXPECT_TRUE(IsLink(output.Path("link.vtk")));
-  EXPECT_TRUE(IsLink(output.Path("dangling.vtk")));
-
-  // /dev/fd/3 leads through the kernel's own link for the descriptor to the file it writes to.
-  const std::string longName(100, 'v');
-  ToolSetup descriptor3;
-  descriptor3.descriptor3Path = output.Path(longName);
-  ASSERT_EQ(RunSmall("/dev/fd/3", descriptor3).status, 0);
-
-  // The longest path the system accepts, PATH_MAX - 1 characters, in folders of 200.
-  std::string deepest = output.Path("");
+  std::string deepest = output.Path("");  // in folders of 200 characters
   while (deepest.size() + 201 < PATH_MAX - 1 - 100) {
     deepest += std::string(200, 'd') + "/";
     ASSERT_EQ(mkdir(deepest.c_str(), 0700), 0);
   }
-  const std::string longestPath = deepest + std::string(PATH_MAX - 1 - deepest.size(), 'f');
-  ASSERT_EQ(RunSmall(longestPath).status, 0);
-  EXPECT_TRUE(ReadFile(longestPath) == smallVolume);
-
-  const std::vector<std::string> expected = {"absent.vtk", "dangling.vtk", "dddddddddd", "link.vtk",
-                                             "new.vtk",    "old.vtk",      "target.vtk", longName};
+  const std::string longest = deepest + std::string(PATH_MAX - 1 - deepest.size(), 'f');
+  ToolSetup descriptor3;
+  descriptor3.descriptor3Path = output.Path("fd3.vtk");
+  const mode_t savedMask = umask(027);
+  for (const std::string path :
+       {output.Path("new.vtk"), output.Path("old.vtk"), output.Path("link.vtk"),
+        output.Path("dangling.vtk"), longest, std::string("/dev/null")}) {
+    EXPECT_EQ(RunSmall(path).status, 0) << path;
+  }
+  EXPECT_EQ(RunSmall("/dev/fd/3", descriptor3).status, 0);
+  umask(savedMask);
+  const std::pair<std::string, unsigned> written[] = {
+      {"new.vtk", 0640},    {"old.vtk", 0604}, {"target.vtk", 0604},
+      {"absent.vtk", 0640}, {"fd3.vtk", 0600}, {longest.substr(output.Path("").size()), 0640}};
+  for (const auto& [name, mode] : written) {
+    EXPECT_TRUE(ReadFile(output.Path(name)) == smallVolume) << name;
+    EXPECT_EQ(ModeOf(output.Path(name)), mode) << name;
+  }
+  EXPECT_TRUE(IsLink(output.Path("link.vtk")) && IsLink(output.Path("dangling.vtk")));
   std::vector<std::string> names = output.Names();
   names[2].resize(10);
-  EXPECT_EQ(names, expected);
-  for (const std::string& name : {std::string("absent.vtk"), std::string("new.vtk"),
-                                  std::string("old.vtk"), std::string("target.vtk"), longName}) {
-    EXPECT_TRUE(ReadFile(output.Path(name)) == smallVolume) << name;
-  }
+  EXPECT_EQ(names, (std::vector<std::string>{"absent.vtk", "dangling.vtk", "dddddddddd", "fd3.vtk",
+                                             "link.vtk", "new.vtk", "old.vtk", "target.vtk"}));
 }
 
 // A failure to write the volume or the report names the path and the cause and leaves no
