@@ -76,8 +76,9 @@ class BadInput : public ToolTest {
   static void SetUpTestSuite() {
     images = std::make_unique<TempFolder>();
     auto pattern = [](unsigned x, unsigned y) { return (x * 37 + y * 11) % 200; };
-    for (const char* name : {"good.png", "good.jpg", "good.tif", "good.bmp", "good.mha", "good.nii",
-                             "good.gipl", "good.vtk", "pair.mhd"}) {  // pair.mhd and pair.raw
+    for (const char* name :
+         {"good.png", "good.jpg", "good.tif", "good.bmp", "good.mha", "good.nii", "good.gipl",
+          "good.vtk", "pair.mhd", "pair.hdr"}) {  // and pair.raw, pair.img
       WriteTestImage<std::uint8_t>(Image(name), 40, 30, pattern);
     }
     WriteTestImage<std::int16_t>(Image("good.dcm"), 40, 30, pattern);
@@ -198,6 +199,9 @@ TEST_F(BadInput, RefusedWithTheirCause) {
       {"folder.mhd", "its data file '" + Image(".") + "' is not a regular file", pairHeader(".")},
       {"missing.nhdr", "its data file '" + Image("slice01.raw") + "' is missing",
        nrrd + "slice%02d.raw 1 2 1\n\n"},
+      {"alone.hdr", "its data file '" + Image("alone.img") + "' is missing", Cut("pair.hdr", 1e9)},
+      {"alone.spr", "its data file '" + Image("alone.sdt") + "' is missing",
+       "numDim: 2\ndim: 40 30\ndataType: BYTE\n"},
       // ITK's 2D reader would quietly keep the first slice.
       {"volume.mha", "it holds an image of 6 x 5 x 3 pixels, not a single 2D slice"},
       {"series.nii", "it holds an image of 6 x 5 x 1 x 2 pixels, not a single 2D slice"},

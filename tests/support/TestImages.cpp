@@ -18,7 +18,8 @@ itk::ImageIOBase::Pointer ImageIOFor(const std::string& path) {
   if (suffix == "bmp") return itk::BMPImageIO::New().GetPointer();
   if (suffix == "dcm") return itk::GDCMImageIO::New().GetPointer();
   if (suffix == "mha" || suffix == "mhd") return itk::MetaImageIO::New().GetPointer();
-  if (suffix == "nii" || suffix == "gz") return itk::NiftiImageIO::New().GetPointer();
+  if (suffix == "nii" || suffix == "gz" || suffix == "hdr")
+    return itk::NiftiImageIO::New().GetPointer();
   if (suffix == "gipl") return itk::GiplImageIO::New().GetPointer();
   auto vtk = itk::VTKImageIO::New();
   vtk->SetFileTypeToBinary();

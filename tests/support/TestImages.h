@@ -11,7 +11,7 @@
 #include "itkRGBPixel.h"
 
 /// A new image IO of the format path's suffix names: .png, .jpg, .tif, .bmp, .dcm, .mha, .mhd,
-/// .nii, .nii.gz, .gipl, or .vtk (binary).
+/// .nii, .nii.gz, .hdr (and .img), .gipl, or .vtk (binary).
 itk::ImageIOBase::Pointer ImageIOFor(const std::string& path);
 
 /// Writes the image to path through the given image IO, or the one its suffix names, compressed
