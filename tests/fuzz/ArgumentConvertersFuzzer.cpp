@@ -8,16 +8,6 @@
 
 #include "ArgumentConverters.h"
 
-namespace {
-
-constexpr std::uint64_t kLargest = 2147483647;
-
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::cout.rdbuf(nullptr);  // rejections print a line each
   return 0;
@@ -25,26 +15,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);  // cut at its first NUL
-
-  std::int64_t signedValue = -1;
-  if (ParsePositiveArgument(text.c_str(), signedValue) == 0) {
-    Require(signedValue >= 0 && static_cast<std::uint64_t>(signedValue) <= kLargest);
-  } else {
-    Require(signedValue == -1);
-  }
+  constexpr std::uint64_t kLargest = 2147483647;
+  std::int64_t value = -1;
   std::uint64_t unsignedValue = kLargest + 1;
-  if (ParsePositiveArgument(text.c_str(), unsignedValue) == 0) {
-    Require(unsignedValue <= kLargest);
-    Require(unsignedValue == static_cast<std::uint64_t>(signedValue));
-  }
-
+  const bool accepted = ParsePositiveArgument(text.c_str(), value) == 0;
+  const bool unsignedAccepted = ParsePositiveArgument(text.c_str(), unsignedValue) == 0;
   std::int64_t index[2] = {-1, -1};
   std::uint64_t regionSize[2] = {0, 0};
-  if (ParseRegionArgument(text.c_str(), index, regionSize) == 0) {
-    for (int i = 0; i < 2; ++i) {
-      Require(index[i] >= 0 && static_cast<std::uint64_t>(index[i]) <= kLargest);
-      Require(regionSize[i] <= kLargest);
-    }
+  const bool region = ParseRegionArgument(text.c_str(), index, regionSize) == 0;
+  if ((accepted ? value < 0 || static_cast<std::uint64_t>(value) > kLargest : value != -1) ||
+      unsignedAccepted != accepted ||
+      (accepted && unsignedValue != static_cast<std::uint64_t>(value)) ||
+      (region && (index[0] < 0 || index[1] < 0 || index[0] > 2147483647 || index[1] > 2147483647 ||
+                  regionSize[0] > kLargest || regionSize[1] > kLargest))) {
+    __builtin_trap();
   }
   return 0;
 }
