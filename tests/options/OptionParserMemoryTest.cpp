@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "FailingAllocator.h"
@@ -11,71 +12,60 @@
 
 namespace {
 
-const char* const kOutOfMemory = "^\nOPTIONS ERROR : Failed allocating memory\nExiting\\.\n$";
-
-std::string GrowthFailure(const std::string& whileAdding) {
-  return "^\nOPTIONS ERROR : Failed allocating extra memory \n" + whileAdding + "\nExiting\\.\n\n$";
-}
-
-void ToStderr() { dup2(STDERR_FILENO, STDOUT_FILENO); }
-
-TEST(OptionParserMemory, ConstructionFailureEndsWithStatusOne) {
-  EXPECT_EXIT(
-      {
-        ToStderr();
-        FailAllocations(0);
-        OptionParser parser;
-      },
-      testing::ExitedWithCode(1), kOutOfMemory);
-}
-
-TEST(OptionParserMemory, GrowthFailureNamesWhatWasBeingAdded) {
-  static const char* const names[] = {"a", "b", "c", "d", "e", "f", "g", "h",
-                                      "i", "j", "k", "l", "m", "n", "o"};
-  EXPECT_EXIT(
-      {
-        ToStderr();
-        OptionParser parser;
-        for (int i = 0; i < 10; ++i) parser.DeclareValueOption(names[i]);
-        FailAllocations(0);
-        parser.DeclareValueOption("eleventh");
-      },
-      testing::ExitedWithCode(1), GrowthFailure("While adding the option : \"eleventh\""));
-  // Fifteen long names leave the long-name tables room, so the eleventh character grows only
-  // the character tables.
-  EXPECT_EXIT(
-      {
-        ToStderr();
-        OptionParser parser;
-        for (int i = 0; i < 5; ++i) parser.DeclareValueOption(names[i]);
-        for (int i = 5; i < 15; ++i) parser.DeclareFlag(names[i], names[i][0]);
-        FailAllocations(0);
-        parser.DeclareFlag("last", 'z');
-      },
-      testing::ExitedWithCode(1), GrowthFailure("While adding the option: \"z\""));
-  EXPECT_EXIT(
-      {
-        ToStderr();
-        OptionParser parser;
-        for (int i = 0; i < 3; ++i) parser.AddUsageLine(names[i]);
-        FailAllocations(0);
-        parser.AddUsageLine("fourth line");
-      },
-      testing::ExitedWithCode(1), GrowthFailure("While adding the usage/help  : \"fourth line\""));
-}
-
-TEST(OptionParserMemory, ValueCopyFailureEndsWithStatusOne) {
+TEST(OptionParserMemory, FailureWritesItsBlockAndEndsWithStatusOne) {
+  const char* const names[] = {"a", "b", "c", "d", "e", "f", "g", "h",
+                               "i", "j", "k", "l", "m", "n", "o"};
   static const std::string huge(100000, '7');
-  const char* vector[] = {"prog", "-d", huge.c_str()};
-  EXPECT_EXIT(
-      {
-        ToStderr();
-        OptionParser parser;
-        parser.DeclareValueOption("depth", 'd');
-        FailAllocations(50000);
-        parser.ScanArguments(3, vector);
-      },
-      testing::ExitedWithCode(1), kOutOfMemory);
+  const std::string growth = "^\nOPTIONS ERROR : Failed allocating extra memory \n";
+  const std::string outOfMemory = "^\nOPTIONS ERROR : Failed allocating memory\nExiting\\.\n$";
+  // Each case makes allocations fail just before its last step.
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] {
+         FailAllocations(0);
+         OptionParser parser;
+       },
+       outOfMemory},
+      {[&] {
+         OptionParser parser;
+         for (int i = 0; i < 10; ++i) parser.DeclareValueOption(names[i]);
+         FailAllocations(0);
+         parser.DeclareValueOption("eleventh");
+       },
+       growth + "While adding the option : \"eleventh\"\nExiting\\.\n\n$"},
+      // Fifteen long names leave the long-name tables room, so the eleventh character grows only
+      // the character tables.
+      {[&] {
+         OptionParser parser;
+         for (int i = 0; i < 5; ++i) parser.DeclareValueOption(names[i]);
+         for (int i = 5; i < 15; ++i) parser.DeclareFlag(names[i], names[i][0]);
+         FailAllocations(0);
+         parser.DeclareFlag("last", 'z');
+       },
+       growth + "While adding the option: \"z\"\nExiting\\.\n\n$"},
+      {[&] {
+         OptionParser parser;
+         for (int i = 0; i < 3; ++i) parser.AddUsageLine(names[i]);
+         FailAllocations(0);
+         parser.AddUsageLine("fourth line");
+       },
+       growth + "While adding the usage/help  : \"fourth line\"\nExiting\\.\n\n$"},
+      {[] {
+         const char* vector[] = {"prog", "-d", huge.c_str()};
+         OptionParser parser;
+         parser.DeclareValueOption("depth", 'd');
+         FailAllocations(50000);
+         parser.ScanArguments(3, vector);
+       },
+       outOfMemory},
+  };
+  for (const auto& [run, block] : cases) {
+    EXPECT_EXIT(
+        {
+          dup2(STDERR_FILENO, STDOUT_FILENO);
+          run();
+        },
+        testing::ExitedWithCode(1), block);
+  }
 }
 
 }  // namespace

@@ -85,7 +85,8 @@ class OutputSafety : public ToolTest {
 
 // The volume replaces what its path leads to: a new file gets 0666 less the umask, an old one
 // keeps its mode, a link (even a dangling one, or the kernel's link for descriptor 3) stays and
-// the file it names is written, and a device is written in place. Paths up to PATH_MAX - 1
+// the file it names is written, and a device is written in place, even when it is also
+// standard output. Paths up to PATH_MAX - 1
 // characters work.
 TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
   WriteFile(output.Path("old.vtk"), kPrevious);
@@ -100,13 +101,14 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
     ASSERT_EQ(mkdir(deepest.c_str(), 0700), 0);
   }
   const std::string longest = deepest + std::string(PATH_MAX - 1 - deepest.size(), 'f');
-  ToolSetup descriptor3;
+  ToolSetup descriptor3, nullStdout;
   descriptor3.descriptor3Path = output.Path("fd3.vtk");
+  nullStdout.stdoutPath = "/dev/null";  // the null device keeps nothing two writers could mix
   const mode_t savedMask = umask(027);
-  for (const std::string path :
+  for (const std::string& path :
        {output.Path("new.vtk"), output.Path("old.vtk"), output.Path("link.vtk"),
         output.Path("dangling.vtk"), longest, std::string("/dev/null")}) {
-    EXPECT_EQ(RunSmall(path).status, 0) << path;
+    EXPECT_EQ(RunSmall(path, nullStdout).status, 0) << path;
   }
   EXPECT_EQ(RunSmall("/dev/fd/3", descriptor3).status, 0);
   umask(savedMask);
