@@ -39,14 +39,8 @@ std::string ScaledNifti(float slope, float intercept, const std::string& samples
   std::string header(352, '\0');
   auto put = [&](std::size_t at, auto value) { std::memcpy(&header[at], &value, sizeof value); };
   put(0, std::int32_t{348});
-  const std::int16_t dims[8] = {2,
-                                static_cast<std::int16_t>(width),
-                                static_cast<std::int16_t>(samples.size() / width),
-                                1,
-                                1,
-                                1,
-                                1,
-                                1};
+  const auto height = static_cast<std::int16_t>(samples.size() / width);
+  const std::int16_t dims[8] = {2, static_cast<std::int16_t>(width), height, 1, 1, 1, 1, 1};
   std::memcpy(&header[40], dims, sizeof dims);
   put(70, std::int16_t{2});  // unsigned 8-bit
   put(72, std::int16_t{8});
