@@ -42,8 +42,9 @@ void CheckDataFileKind(const char* path, const std::string& dataFile) {
                       named + (errno == ENOENT ? " is missing" : ": " + SystemErrorText(errno)));
   }
   if (!S_ISREG(status.st_mode)) throw ReadFailure(path, named + " is not a regular file");
-  if (access(dataFile.c_str(), R_OK) != 0)
+  if (access(dataFile.c_str(), R_OK) != 0) {
     throw ReadFailure(path, named + ": " + SystemErrorText(errno));
+  }
 }
 
 // Anything a reader throws is the file's fault, except memory really running out. A length
