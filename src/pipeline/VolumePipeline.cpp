@@ -8,9 +8,11 @@
 #include <map>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "AsciiVolumeImageIO.h"
+#include "CountingOtsuThresholdImageFilter.h"
 #include "CrashGuard.h"
 #include "DescriptorCheck.h"
 #include "Failures.h"
@@ -65,7 +67,14 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
 
   std::map<std::string, typename ThresholdFilter::Pointer> thresholdFilters;
   {
-    typename OtsuFilter::Pointer otsu = OtsuFilter::New();
+    // The counting filter gives ITK's threshold and image for integer samples; real ones are
+    // left to ITK's own filter.
+    typename OtsuFilter::Pointer otsu;
+    if constexpr (std::is_same_v<Pixel, std::int64_t>) {
+      otsu = CountingOtsuThresholdImageFilter::New();
+    } else {
+      otsu = OtsuFilter::New();
+    }
     // ITK 5 returns the upper edge of the threshold's histogram bin where ITK 4 returned its
     // midpoint; the midpoint keeps the tool's volumes those of the release it was built for.
     otsu->SetReturnBinMidpoint(true);

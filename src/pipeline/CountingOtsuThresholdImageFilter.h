@@ -1,0 +1,47 @@
+#ifndef SLICE2VOL_PIPELINE_COUNTINGOTSUTHRESHOLDIMAGEFILTER_H
+#define SLICE2VOL_PIPELINE_COUNTINGOTSUTHRESHOLDIMAGEFILTER_H
+
+#include <cstdint>
+#include <vector>
+
+#include "itkImage.h"
+#include "itkOtsuThresholdImageFilter.h"
+
+/// ITK's Otsu threshold filter for 64-bit integer slices, with the same threshold and the same
+/// binary image at a fraction of the cost. ITK's filter runs a histogram filter that finds each
+/// pixel's bin through a search over float bin edges, then a thresholding filter. This one
+/// counts the samples once into a table of every value from -32768 to 65535 (8- and 16-bit
+/// images), then fills ITK's own histogram, with ITK's own bin edges and bin search, with each
+/// value's count, and hands it to ITK's own Otsu calculator. Samples outside the table, a mask,
+/// or a fixed histogram range are left to ITK's filter.
+class CountingOtsuThresholdImageFilter
+    : public itk::OtsuThresholdImageFilter<itk::Image<std::int64_t, 2>,
+                                           itk::Image<unsigned char, 2>> {
+ public:
+  ITK_DISALLOW_COPY_AND_MOVE(CountingOtsuThresholdImageFilter);
+  using Self = CountingOtsuThresholdImageFilter;
+  using Superclass =
+      itk::OtsuThresholdImageFilter<itk::Image<std::int64_t, 2>, itk::Image<unsigned char, 2>>;
+  using Pointer = itk::SmartPointer<Self>;
+
+  itkNewMacro(Self);
+  itkTypeMacro(CountingOtsuThresholdImageFilter, OtsuThresholdImageFilter);
+
+  InputPixelType GetThreshold() const override;
+
+ protected:
+  CountingOtsuThresholdImageFilter() = default;
+  ~CountingOtsuThresholdImageFilter() override = default;
+
+  void GenerateData() override;
+
+ private:
+  bool CountSamples(std::vector<itk::SizeValueType>& counts) const;
+  void ThresholdFromCounts(const std::vector<itk::SizeValueType>& counts);
+  void FillBinaryImage();
+
+  bool counted_ = false;
+  InputPixelType threshold_ = 0;
+};
+
+#endif
