@@ -1,84 +1,7 @@
 #include "AsciiVolumeImageIO.h"
 
-#include <charconv>
-#include <cstdint>
-#include <cstring>
 #include <sstream>
 #include <string>
-#include <vector>
-
-#include "OutputFile.h"
-
-namespace {
-
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-constexpr std::size_t kValuesPerLine = 6;
-constexpr std::size_t kLineRoom = 64;  // more than a line end and a 32-byte line store
-
-// The tool's volumes hold only 0 and 255: the text of a line of six such values comes from one
-// of 64 entries, found from the six values' top bits.
-struct BinaryLineTexts {
-  char text[64][32];
-  std::uint8_t length[64];
-};
-
-const BinaryLineTexts& BinaryLineTable() {
-  static const BinaryLineTexts table = [] {
-    BinaryLineTexts lines{};
-    for (unsigned key = 0; key < 64; ++key) {
-      std::string text;
-      for (unsigned i = 0; i < kValuesPerLine; ++i) text += (key >> i & 1) != 0 ? "255 " : "0 ";
-      std::memcpy(lines.text[key], text.data(), text.size());
-      lines.length[key] = static_cast<std::uint8_t>(text.size());
-    }
-    return lines;
-  }();
-  return table;
-}
-
-// The key of a line of six values that are all 0 or 255, or -1 for any other line. The eight
-// bytes from the line's start must be readable; the last two are not part of it.
-int BinaryLineKey(const unsigned char* line) {
-  std::uint64_t values = 0;
-  std::memcpy(&values, line, sizeof values);
-  values &= 0xFFFFFFFFFFFFu;
-  const std::uint64_t topBits = values & 0x808080808080u;
-  if (values != (topBits >> 7) * 0xFF) return -1;
-  // Gathers the six top bits, one per byte, into the key's low six bits.
-  return static_cast<int>(((topBits >> 7) * 0x810204081u) >> 35 & 0x3F);
-}
-
-// ITK's layout: each value followed by one blank, a line end before every sixth value after
-// the first, none after the last.
-void WriteBody(OutputFile& output, const unsigned char* voxels, std::size_t count) {
-  const BinaryLineTexts& lines = BinaryLineTable();
-  std::vector<char> block(kBlockSize);
-  char* const begin = block.data();
-  char* const flushMark = begin + kBlockSize - kLineRoom;
-  char* cursor = begin;
-  const unsigned char* const end = voxels + count;
-  for (const unsigned char* line = voxels; line < end; line += kValuesPerLine) {
-    if (line != voxels) *cursor++ = '\n';
-    const int key = end - line >= 8 ? BinaryLineKey(line) : -1;
-    if (key >= 0) {
-      std::memcpy(cursor, lines.text[key], sizeof lines.text[key]);
-      cursor += lines.length[key];
-    } else {  // other values, and the last line
-      for (const unsigned char* value = line; value < end && value < line + kValuesPerLine;
-           ++value) {
-        cursor = std::to_chars(cursor, cursor + 3, *value).ptr;
-        *cursor++ = ' ';
-      }
-    }
-    if (cursor >= flushMark) {
-      output.Write(begin, static_cast<std::size_t>(cursor - begin));
-      cursor = begin;
-    }
-  }
-  output.Write(begin, static_cast<std::size_t>(cursor - begin));
-}
-
-}  // namespace
 
 // The same text, number formatting included, that ITK's WriteImageInformation writes for one
 // unsigned 8-bit component; ITK's own can only write to a file it opens itself.
@@ -107,16 +30,58 @@ std::string AsciiVolumeImageIO::FormatHeader() const {
   return header.str();
 }
 
+bool AsciiVolumeImageIO::WritesItsOwnText() const {
+  return GetFileType() == itk::IOFileEnum::ASCII &&
+         GetComponentType() == itk::IOComponentEnum::UCHAR && GetNumberOfComponents() == 1 &&
+         GetPixelType() == itk::IOPixelEnum::SCALAR;
+}
+
+bool AsciiVolumeImageIO::CanStreamWrite() {
+  return WritesItsOwnText() || Superclass::CanStreamWrite();
+}
+
+// ITK's own first removes the file at the output path, which must stay as it was until the
+// volume is complete.
+unsigned AsciiVolumeImageIO::GetActualNumberOfSplitsForWriting(unsigned requested,
+                                                               const itk::ImageIORegion& paste,
+                                                               const itk::ImageIORegion& largest) {
+  if (!WritesItsOwnText())
+    return Superclass::GetActualNumberOfSplitsForWriting(requested, paste, largest);
+  return GetActualNumberOfSplitsForWritingCanStreamWrite(requested, paste);
+}
+
+// ITK's writer hands over the pieces in order, each of whole layers along the last axis: the
+// first opens the output and writes the header, the last commits the file.
 void AsciiVolumeImageIO::Write(const void* buffer) {
-  if (GetFileType() != itk::IOFileEnum::ASCII ||
-      GetComponentType() != itk::IOComponentEnum::UCHAR || GetNumberOfComponents() != 1 ||
-      GetPixelType() != itk::IOPixelEnum::SCALAR || RequestedToStream()) {
+  if (!WritesItsOwnText()) {
     Superclass::Write(buffer);
     return;
   }
-  const std::string header = FormatHeader();
-  OutputFile output(GetFileName());
-  output.Write(header.data(), header.size());
-  WriteBody(output, static_cast<const unsigned char*>(buffer), GetImageSizeInComponents());
-  output.Commit();
+  const itk::ImageIORegion& piece = GetIORegion();
+  const unsigned last = GetNumberOfDimensions() - 1;
+  std::size_t layerVoxels = 1;
+  for (unsigned i = 0; i < last; ++i) {
+    if (piece.GetIndex(i) != 0 || piece.GetSize(i) != GetDimensions(i)) {
+      itkExceptionMacro("pieces must hold whole layers");
+    }
+    layerVoxels *= GetDimensions(i);
+  }
+  const auto firstLayer = static_cast<std::size_t>(piece.GetIndex(last));
+  if (firstLayer != layersWritten_ || (firstLayer > 0) != (text_ != nullptr)) {
+    itkExceptionMacro("pieces must come in order");
+  }
+  if (firstLayer == 0) {
+    text_ = std::make_unique<VolumeText>(GetFileName());
+    text_->Append(FormatHeader());
+  }
+  const auto* voxels = static_cast<const unsigned char*>(buffer);
+  for (std::size_t k = 0; k < piece.GetSize(last); ++k, voxels += layerVoxels) {
+    text_->AppendLayer(voxels, layerVoxels);
+  }
+  layersWritten_ = firstLayer + piece.GetSize(last);
+  if (layersWritten_ == GetDimensions(last)) {
+    text_->Commit();
+    text_.reset();
+    layersWritten_ = 0;
+  }
 }

@@ -1,16 +1,19 @@
 #ifndef SLICE2VOL_PIPELINE_ASCIIVOLUMEIMAGEIO_H
 #define SLICE2VOL_PIPELINE_ASCIIVOLUMEIMAGEIO_H
 
+#include <memory>
 #include <string>
 
+#include "VolumeText.h"
 #include "itkVTKImageIO.h"
 
 /// ITK's VTK image IO with its own writer for ASCII volumes of unsigned 8-bit scalars, byte for
 /// byte what ITK writes. ITK's writer ignores stream errors (a full disk ends in a silently short
-/// file), truncates the output before the data is ready, and writes the header and the body
-/// through two opens with a seek between them, which a FIFO or a pipe cannot take. This one
-/// writes the whole file through one OutputFile, front to back, checks every write, and throws
-/// its WriteFailure on failure, leaving the output path as it was. Any other file type or pixel
+/// file), truncates the output before the data is ready, writes the header and the body through
+/// two opens with a seek between them, which a FIFO or a pipe cannot take, and cannot take the
+/// volume a piece at a time. This one takes it in pieces of whole layers, so that the volume
+/// never has to be held whole, and writes them through one VolumeText, front to back; a failure
+/// throws its WriteFailure and leaves the output path as it was. Any other file type or pixel
 /// type is written by ITK itself.
 class AsciiVolumeImageIO : public itk::VTKImageIO {
  public:
@@ -22,6 +25,9 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
   itkNewMacro(Self);
   itkTypeMacro(AsciiVolumeImageIO, VTKImageIO);
 
+  bool CanStreamWrite() override;
+  unsigned GetActualNumberOfSplitsForWriting(unsigned requested, const itk::ImageIORegion& paste,
+                                             const itk::ImageIORegion& largest) override;
   void Write(const void* buffer) override;
 
  protected:
@@ -29,7 +35,11 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
   ~AsciiVolumeImageIO() override = default;
 
  private:
+  bool WritesItsOwnText() const;
   std::string FormatHeader() const;
+
+  std::unique_ptr<VolumeText> text_;  // from the first piece to the last
+  std::size_t layersWritten_ = 0;
 };
 
 #endif

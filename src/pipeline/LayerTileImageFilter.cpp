@@ -41,15 +41,32 @@ void LayerTileImageFilter::GenerateOutputInformation() {
   output->SetLargestPossibleRegion(OutputImageType::RegionType(size));
 }
 
+// Whole layers only: a layer is a copy of its slice.
+void LayerTileImageFilter::EnlargeOutputRequestedRegion(itk::DataObject* data) {
+  Superclass::EnlargeOutputRequestedRegion(data);
+  if (!StacksEqualSlices()) return;
+  auto* output = static_cast<OutputImageType*>(data);
+  OutputImageType::RegionType requested = output->GetRequestedRegion();
+  const OutputImageType::RegionType& largest = output->GetLargestPossibleRegion();
+  for (unsigned i = 0; i < 2; ++i) {
+    requested.SetIndex(i, largest.GetIndex(i));
+    requested.SetSize(i, largest.GetSize(i));
+  }
+  output->SetRequestedRegion(requested);
+}
+
+// Only the layers asked for: a writer that takes the volume in pieces never holds it whole.
 void LayerTileImageFilter::GenerateData() {
   if (!StacksEqualSlices()) {
     Superclass::GenerateData();
     return;
   }
   AllocateOutputs();
+  const OutputImageType::RegionType& layers = GetOutput()->GetBufferedRegion();
   unsigned char* layer = GetOutput()->GetBufferPointer();
   const std::size_t layerSize = GetInput(0)->GetLargestPossibleRegion().GetNumberOfPixels();
-  for (unsigned k = 0; k < GetNumberOfIndexedInputs(); ++k, layer += layerSize) {
+  const auto first = static_cast<unsigned>(layers.GetIndex(2));
+  for (unsigned k = first; k < first + layers.GetSize(2); ++k, layer += layerSize) {
     std::memcpy(layer, GetInput(k)->GetBufferPointer(), layerSize);
   }
 }

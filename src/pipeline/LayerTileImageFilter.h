@@ -9,8 +9,8 @@
 /// tile record per input and pastes each input through a filter of its own, registered with a
 /// progress accumulator that walks every earlier one: thousands of layers take minutes. With
 /// the layout (1, 1, 0) and inputs of one size, this filter computes the output's extent
-/// directly and copies each input's pixels into its layer; any other layout or mixture of sizes
-/// is left to ITK's filter.
+/// directly and copies each input's pixels into its layer, making only the layers asked for;
+/// any other layout or mixture of sizes is left to ITK's filter.
 class LayerTileImageFilter
     : public itk::TileImageFilter<itk::Image<unsigned char, 2>, itk::Image<unsigned char, 3>> {
  public:
@@ -28,6 +28,7 @@ class LayerTileImageFilter
   ~LayerTileImageFilter() override = default;
 
   void GenerateOutputInformation() override;
+  void EnlargeOutputRequestedRegion(itk::DataObject* output) override;
   void GenerateData() override;
 
  private:

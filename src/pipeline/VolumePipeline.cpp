@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <iostream>
 #include <map>
@@ -39,6 +40,7 @@ using VolumeImage = itk::Image<unsigned char, 3>;
 // What ITK 5.2 keeps for each input of the tile filter, its entries in the input map and the
 // indexed-input list (measured: 1.6 million layers of a 10 x 10 slice take 268 bytes each).
 constexpr std::uint64_t kTileBytesPerLayer = 168;
+constexpr std::uint64_t kPieceBytes = std::uint64_t{4} << 20;
 
 // The binary slice and the files it was read from, which the output must not replace.
 struct BinarySlice {
@@ -182,6 +184,14 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
   }
 }
 
+// The volume is made and written a few layers at a time, each piece at most about kPieceBytes
+// (a single layer may be larger).
+unsigned PiecesOf(const SliceImage::SizeType& slice, std::uint64_t depth) {
+  const std::uint64_t layerBytes = slice[0] * slice[1];
+  const std::uint64_t layersPerPiece = std::max<std::uint64_t>(1, kPieceBytes / layerBytes);
+  return static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece);
+}
+
 // Stacks the slice depth times and writes the volume; the output file throws its own
 // WriteFailure through ITK's writer.
 void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath) {
@@ -198,6 +208,7 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath)
   using Writer = itk::ImageFileWriter<VolumeImage>;
   Writer::Pointer writer = Writer::New();
   writer->SetInput(tile->GetOutput());
+  writer->SetNumberOfStreamDivisions(PiecesOf(slice->GetLargestPossibleRegion().GetSize(), depth));
   writer->SetFileName(outputPath);
   AsciiVolumeImageIO::Pointer imageIO = AsciiVolumeImageIO::New();
   imageIO->SetFileTypeToASCII();

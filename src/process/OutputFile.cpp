@@ -112,7 +112,8 @@ void OutputFile::FindTarget(const char* path) {
 }
 
 void OutputFile::CreateTemporary(unsigned mode) {
-  fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  // Read and write: what is written may be copied again from the file itself.
+  fd_ = openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   int error = errno;
   if (fd_ >= 0 && ProcEntryNames(fd_)) {
     unnamed_ = true;
@@ -122,7 +123,7 @@ void OutputFile::CreateTemporary(unsigned mode) {
     // one by: the file has its temporary name from the start.
     if (fd_ >= 0) close(fd_);
     error = NameTemporary(folder_, temporary_, [&](const char* name) {
-      fd_ = openat(folder_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      fd_ = openat(folder_, name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       return fd_ >= 0;
     });
   }
@@ -152,6 +153,23 @@ void OutputFile::Write(const char* data, std::size_t size) {
     data += written;
     size -= static_cast<std::size_t>(written);
   }
+}
+
+bool OutputFile::AppendCopy(std::uint64_t offset, std::uint64_t size) {
+  auto from = static_cast<off_t>(offset);
+  for (std::uint64_t copied = 0; copied < size;) {
+    const ssize_t count = copy_file_range(fd_, &from, fd_, nullptr, size - copied, 0);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && copied == 0 &&
+        (errno == EBADF || errno == EINVAL || errno == EXDEV || errno == ENOSYS ||
+         errno == EOPNOTSUPP)) {
+      return false;
+    }
+    if (count < 0) Fail(errno);
+    if (count == 0) Fail(EIO);  // the file holds less than it was given
+    copied += static_cast<std::uint64_t>(count);
+  }
+  return true;
 }
 
 void OutputFile::Fail(int errorNumber) const {

@@ -2,6 +2,7 @@
 #define SLICE2VOL_PROCESS_OUTPUTFILE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 /// An output that appears at its path only when complete. A regular file (or a path where
@@ -28,6 +29,10 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void Write(const char* data, std::size_t size);
+  /// Appends a copy of size bytes the file already holds from offset, copied by the kernel
+  /// without passing through the process. Returns false, having appended nothing, where the
+  /// output cannot be read back (a device, a FIFO) or its file system cannot copy.
+  bool AppendCopy(std::uint64_t offset, std::uint64_t size);
   void Commit();
 
  private:
