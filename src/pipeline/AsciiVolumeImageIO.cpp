@@ -30,6 +30,25 @@ std::string AsciiVolumeImageIO::FormatHeader() const {
   return header.str();
 }
 
+// The header as ITK's writer would describe the tile filter's volume: the slice's spacing and
+// origin, 1 and 0 along the stack.
+std::uint64_t AsciiVolumeImageIO::TextBytes(const itk::Image<unsigned char, 2>& slice,
+                                            std::uint64_t depth) {
+  const Pointer io = New();
+  io->SetNumberOfDimensions(3);
+  const auto size = slice.GetLargestPossibleRegion().GetSize();
+  for (unsigned i = 0; i < 2; ++i) {
+    io->SetDimensions(i, size[i]);
+    io->SetSpacing(i, slice.GetSpacing()[i]);
+    io->SetOrigin(i, slice.GetOrigin()[i]);
+  }
+  io->SetDimensions(2, depth);
+  io->SetSpacing(2, 1.0);
+  io->SetOrigin(2, 0.0);
+  return io->FormatHeader().size() +
+         VolumeText::BodyBytes(slice.GetBufferPointer(), size[0] * size[1], depth);
+}
+
 bool AsciiVolumeImageIO::WritesItsOwnText() const {
   return GetFileType() == itk::IOFileEnum::ASCII &&
          GetComponentType() == itk::IOComponentEnum::UCHAR && GetNumberOfComponents() == 1 &&

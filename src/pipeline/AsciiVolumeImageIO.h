@@ -1,10 +1,12 @@
 #ifndef SLICE2VOL_PIPELINE_ASCIIVOLUMEIMAGEIO_H
 #define SLICE2VOL_PIPELINE_ASCIIVOLUMEIMAGEIO_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "VolumeText.h"
+#include "itkImage.h"
 #include "itkVTKImageIO.h"
 
 /// ITK's VTK image IO with its own writer for ASCII volumes of unsigned 8-bit scalars, byte for
@@ -24,6 +26,9 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
 
   itkNewMacro(Self);
   itkTypeMacro(AsciiVolumeImageIO, VTKImageIO);
+
+  /// The size of the file this IO writes for depth layers of slice, header included.
+  static std::uint64_t TextBytes(const itk::Image<unsigned char, 2>& slice, std::uint64_t depth);
 
   bool CanStreamWrite() override;
   unsigned GetActualNumberOfSplitsForWriting(unsigned requested, const itk::ImageIORegion& paste,

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "CrashGuard.h"
 #include "DescriptorCheck.h"
 #include "Failures.h"
+#include "FreeSpace.h"
 #include "ImageThreads.h"
 #include "InputCheck.h"
 #include "LayerTileImageFilter.h"
@@ -152,16 +154,33 @@ SliceImage::Pointer CropToRegion(SliceImage* binary, const std::int64_t regionIn
   return slice;
 }
 
-// Checked before the tile filter gets its inputs: with overcommitted memory, a volume that
-// cannot fit would otherwise only fail when the system kills the process, and setting the
-// inputs of a huge depth alone takes minutes.
-void CheckVolumeFits(const SliceImage::SizeType& slice, std::uint64_t depth,
-                     std::uint64_t availableMemory) {
-  const std::uint64_t voxels = SaturatingProduct(SaturatingProduct(slice[0], slice[1]), depth);
-  const std::uint64_t needed = SaturatingSum(voxels, SaturatingProduct(kTileBytesPerLayer, depth));
+// The layers of one piece of the volume: about kPieceBytes, at least one.
+std::uint64_t LayersPerPiece(const SliceImage::SizeType& slice) {
+  return std::max<std::uint64_t>(1, kPieceBytes / SaturatingProduct(slice[0], slice[1]));
+}
+
+// The volume itself is never held, only what writing it takes: a piece of layers, a copy of one
+// layer, and the tile filter's record of each. Checked before the tile filter gets its inputs:
+// with overcommitted memory, too much would otherwise only fail when the system kills the
+// process, and setting the inputs of a huge depth alone takes minutes.
+void CheckWritingFits(const SliceImage::SizeType& slice, std::uint64_t depth,
+                      std::uint64_t availableMemory) {
+  const std::uint64_t layerBytes = SaturatingProduct(slice[0], slice[1]);
+  const std::uint64_t pieceBytes = SaturatingProduct(LayersPerPiece(slice), layerBytes);
+  const std::uint64_t needed = SaturatingSum(SaturatingSum(pieceBytes, layerBytes),
+                                             SaturatingProduct(kTileBytesPerLayer, depth));
   if (needed > availableMemory) {
     throw VolumeMemoryFailure(slice[0], slice[1], depth, MemoryShortfall(needed, availableMemory));
   }
+}
+
+// A volume that cannot fit on its file system would otherwise fail only once the disk is full,
+// after all the time it took to write that much.
+void CheckOutputRoom(const char* outputPath, const SliceImage& slice, std::uint64_t depth) {
+  const std::optional<std::uint64_t> free = FreeSpaceFor(outputPath);
+  if (!free) return;
+  const std::uint64_t needed = AsciiVolumeImageIO::TextBytes(slice, depth);
+  if (needed > *free) throw VolumeSpaceFailure(outputPath, needed, *free);
 }
 
 // The output must not replace a file the image was read from (the same path, a link to it or
@@ -184,16 +203,8 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
   }
 }
 
-// The volume is made and written a few layers at a time, each piece at most about kPieceBytes
-// (a single layer may be larger).
-unsigned PiecesOf(const SliceImage::SizeType& slice, std::uint64_t depth) {
-  const std::uint64_t layerBytes = slice[0] * slice[1];
-  const std::uint64_t layersPerPiece = std::max<std::uint64_t>(1, kPieceBytes / layerBytes);
-  return static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece);
-}
-
-// Stacks the slice depth times and writes the volume; the output file throws its own
-// WriteFailure through ITK's writer.
+// Stacks the slice depth times and writes the volume, a piece of layers at a time; the output file
+// throws its own WriteFailure through ITK's writer.
 void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath) {
   LayerTileImageFilter::Pointer tile = LayerTileImageFilter::New();
   LayerTileImageFilter::LayoutArrayType layout;
@@ -208,7 +219,9 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath)
   using Writer = itk::ImageFileWriter<VolumeImage>;
   Writer::Pointer writer = Writer::New();
   writer->SetInput(tile->GetOutput());
-  writer->SetNumberOfStreamDivisions(PiecesOf(slice->GetLargestPossibleRegion().GetSize(), depth));
+  const std::uint64_t layersPerPiece = LayersPerPiece(slice->GetLargestPossibleRegion().GetSize());
+  writer->SetNumberOfStreamDivisions(
+      static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece));
   writer->SetFileName(outputPath);
   AsciiVolumeImageIO::Pointer imageIO = AsciiVolumeImageIO::New();
   imageIO->SetFileTypeToASCII();
@@ -245,7 +258,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   CheckRequest(imageSize, regionGiven, regionIndex, regionSize, tileDepth);
   const SliceImage::Pointer slice =
       regionGiven ? CropToRegion(binary.image, regionIndex, regionSize) : binary.image;
-  CheckVolumeFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
+  CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
   CheckOutputDestination(outputPath, binary.inputFiles);
+  CheckOutputRoom(outputPath, *slice, tileDepth);
   WriteVolume(slice, tileDepth, outputPath);
 }

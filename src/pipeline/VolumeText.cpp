@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "SaturatingArithmetic.h"
+
 namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
@@ -48,6 +50,15 @@ int BinaryLineKey(const unsigned char* line) {
 }  // namespace
 
 VolumeText::VolumeText(const char* path) : output_(path), block_(kBlockSize) {}
+
+std::uint64_t VolumeText::BodyBytes(const unsigned char* layer, std::size_t count,
+                                    std::uint64_t layers) {
+  std::uint64_t layerBytes = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    layerBytes += layer[i] >= 100 ? 4 : layer[i] >= 10 ? 3 : 2;
+  const std::uint64_t lineEnds = (SaturatingProduct(count, layers) - 1) / kValuesPerLine;
+  return SaturatingSum(SaturatingProduct(layerBytes, layers), lineEnds);
+}
 
 void VolumeText::Append(const std::string& text) {
   if (used_ + text.size() > block_.size()) Flush();

@@ -21,6 +21,10 @@ class VolumeText {
  public:
   explicit VolumeText(const char* path);
 
+  /// The size of the text of layers equal layers of count voxels, without the header.
+  static std::uint64_t BodyBytes(const unsigned char* layer, std::size_t count,
+                                 std::uint64_t layers);
+
   void Append(const std::string& text);
   void AppendLayer(const unsigned char* voxels, std::size_t count);
   /// Writes out what is held and puts the file in place; throws WriteFailure when it cannot.

@@ -24,6 +24,13 @@ PipelineFailure RegionFailure(const std::int64_t index[2], const std::uint64_t s
                          problem);
 }
 
+PipelineFailure VolumeSpaceFailure(const std::string& path, std::uint64_t neededBytes,
+                                   std::uint64_t freeBytes) {
+  return WriteFailure(path, "its text needs " + std::to_string(neededBytes) +
+                                " bytes, more than the " + std::to_string(freeBytes) +
+                                " bytes free on its file system");
+}
+
 PipelineFailure MemoryFailure() { return PipelineFailure("not enough memory"); }
 
 PipelineFailure ImageMemoryFailure(const std::string& path) {

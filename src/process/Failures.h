@@ -27,6 +27,11 @@ PipelineFailure WriteFailure(const std::string& path, const std::string& cause =
 PipelineFailure RegionFailure(const std::int64_t index[2], const std::uint64_t size[2],
                               const std::string& problem);
 
+/// "cannot write volume 'PATH': its text needs N bytes, more than the M bytes free on its file
+/// system".
+PipelineFailure VolumeSpaceFailure(const std::string& path, std::uint64_t neededBytes,
+                                   std::uint64_t freeBytes);
+
 /// "not enough memory", for an allocation that failed with nothing more to say.
 PipelineFailure MemoryFailure();
 

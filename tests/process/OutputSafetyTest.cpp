@@ -208,7 +208,7 @@ TEST_F(OutputSafety, EverySignalThatEndsTheRunLeavesTheOutputAsItWas) {
 }
 
 // Each limit of the system is named as the cause, never blamed on the image, and leaves nothing.
-// A volume that cannot fit fails within seconds, not by the system's out-of-memory killer, nor
+// A volume that cannot be written fails within seconds, not by the system's out-of-memory killer, nor
 // after minutes of setting up a tile filter input per layer; the timeout guards against a hang.
 TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
   const std::string volume = output.Path("out.vtk");
@@ -225,9 +225,13 @@ TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
   const std::string large = "large.png";
   std::vector<Case> cases = {
       {"square100.png", "2147483647",
-       memory + "100 x 100 x 2147483647 voxels: it needs 21835613722696 bytes" + available},
+       memory + "100 x 100 x 2147483647 voxels: it needs 360781452696 bytes" + available},
       {"dot.png", "2147483647",
-       memory + "1 x 1 x 2147483647 voxels: it needs 362924736343 bytes" + available},
+       memory + "1 x 1 x 2147483647 voxels: it needs 360781447001 bytes" + available},
+      {large,
+       "1000000",
+       "Error: cannot write volume '" + volume + "': its text needs " + kAnyNumber +
+           " bytes, more than the " + kAnyNumber + " bytes free on its file system\n"},
       {large,
        "2",
        "Error: cannot write volume '" + volume + "': file too large\n",
@@ -247,11 +251,11 @@ TEST_F(OutputSafety, SystemLimitsAreNamedAsTheCause) {
   // a thread of its own at exit.
 #ifndef SLICE2VOL_SANITIZED
   const rlim_t gibibyte = 1ul << 30;
-  const std::string limited = memory + "1000 x 1000 x 1500 voxels: it needs 1500252000 bytes";
+  const std::string limited = memory + "1000 x 1000 x 10000000 voxels: it needs 1685000000 bytes";
   const std::string threads =
       " threads the image pipeline uses: resource temporarily unavailable\n";
-  cases.push_back({large, "1500", limited + available, {{RLIMIT_AS, gibibyte}}});
-  cases.push_back({large, "1500", limited + available, {{RLIMIT_DATA, gibibyte}}});
+  cases.push_back({large, "10000000", limited + available, {{RLIMIT_AS, gibibyte}}});
+  cases.push_back({large, "10000000", limited + available, {{RLIMIT_DATA, gibibyte}}});
   cases.push_back({large,
                    "2",
                    "Error: cannot start the 128" + threads,
