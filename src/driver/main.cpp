@@ -10,5 +10,5 @@ int main(int argc, char* argv[]) {
   unsetenv("ITK_AUTOLOAD_PATH");
   OpenMissingStandardStreams();
   InstallSignalCleanup();
-  return RunTool(argc, argv);
+  EndProcess(RunTool(argc, argv));
 }

@@ -43,6 +43,13 @@ void FlushStandardOutput() {
   throw StandardOutputFailure(error);
 }
 
+void EndProcess(int status) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  _exit(status);
+}
+
 bool NamesOpenFile(const char* path, int fd) {
   struct stat named {
   }, open{};

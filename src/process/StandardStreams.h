@@ -11,6 +11,11 @@ void OpenMissingStandardStreams();
 /// written (a full disk, a pipe nobody reads).
 void FlushStandardOutput();
 
+/// Flushes standard output and error and ends the process with status at once. The run's
+/// files are committed or removed by then; what the libraries' destructors would still do
+/// (releasing memory and their registries, for a process about to end) only costs time.
+[[noreturn]] void EndProcess(int status);
+
 /// True when path names the file open as descriptor fd (the same device and inode), unless it
 /// is the null device, which keeps nothing that two writers could mix.
 bool NamesOpenFile(const char* path, int fd);
