@@ -12,14 +12,14 @@ struct ReadImage {
   std::vector<char> pixels;
 };
 
-/// Reads the image that probe has found, header and pixels, twice, each time through a new
-/// image IO of probe's format: into buffers filled beforehand with two different byte patterns,
-/// while the C library fills fresh and freed memory with two different patterns too. A reader
-/// that takes every value from what the file holds gives the same image both times, and the
-/// same information as probe; one that leaves pixels unwritten, or takes values from memory it
-/// never filled (a cut or corrupt stream, a header field it could not parse, a header that
-/// promises more than the file holds), does not. Returns the image, or one without pixels when
-/// the reads differ.
+/// Reads the image that probe has found, header and pixels, through a new image IO of probe's
+/// format: into a buffer filled beforehand with a byte pattern, while the C library fills fresh
+/// and freed memory with that pattern and its complement. A reader that leaves pixels unwritten,
+/// or takes values from memory it never filled (a cut or corrupt stream, a header field it could
+/// not parse, a header that promises more than the file holds), leaves runs of those bytes, or
+/// information that differs from probe's. Only when the pixels hold such a run is the image read
+/// a second time, with the patterns swapped: a reader that takes every value from the file gives
+/// the same image again. Returns the image, or one without pixels when the reads differ.
 ReadImage ReadImageFaithfully(const itk::ImageIOBase& probe);
 
 #endif
