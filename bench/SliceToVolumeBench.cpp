@@ -1,8 +1,12 @@
 // The measuring half of scripts/bench.sh: test images, the plain ITK pipeline, the writer
 // comparison, the page-cache write, and a timed run of any command.
 //
-//   slice2vol_bench image PATH WIDTH HEIGHT
+//   slice2vol_bench image PATH WIDTH HEIGHT BITS    an 8- or 16-bit PNG
 //   slice2vol_bench plain INPUT OUTPUT DEPTH        the writer's seconds on standard error
+//   slice2vol_bench limit INPUT                     the least a run must do: start, read, one
+//                                                   pass over the pixels, end
+//   slice2vol_bench stages INPUT OUTPUT DEPTH       prints the seconds of the tool's stages:
+//                                                   read, 64-bit pixels, Otsu, volume
 //   slice2vol_bench writers WIDTH HEIGHT DEPTH DIR  prints "identical" or "DIFFERENT"
 //   slice2vol_bench page-cache BYTES PATH           prints the seconds to write BYTES
 //   slice2vol_bench measure COMMAND...              prints "SECONDS PEAK_RSS_KIB STATUS"
@@ -22,10 +26,16 @@
 #include <vector>
 
 #include "AsciiVolumeImageIO.h"
+#include "CountingOtsuThresholdImageFilter.h"
+#include "InputCheck.h"
+#include "MemoryBudget.h"
 #include "PlainPipeline.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "VolumePipeline.h"
+#include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
+#include "itkImageIOFactory.h"
 #include "itkVTKImageIO.h"
 
 namespace {
@@ -39,10 +49,57 @@ double SecondsSince(Clock::time_point start) {
 unsigned long Number(const char* text) { return std::strtoul(text, nullptr, 10); }
 
 // A smooth gradient under a coarse checkerboard: Otsu finds a threshold well inside the range.
-int WriteBenchImage(const char* path, unsigned width, unsigned height) {
-  WriteTestImage<std::uint8_t>(path, width, height, [](unsigned x, unsigned y) {
+int WriteBenchImage(const char* path, unsigned width, unsigned height, unsigned bits) {
+  const auto value = [](unsigned x, unsigned y) {
     return ((x / 16 + y / 16) % 2 == 0 ? 140 : 20) + (x * 31 + y * 17) % 90;
-  });
+  };
+  if (bits == 16) {
+    WriteTestImage<std::uint16_t>(path, width, height, [&](unsigned x, unsigned y) {
+      return static_cast<std::uint16_t>(value(x, y) * 257 + (x + y) % 257);
+    });
+  } else {
+    WriteTestImage<std::uint8_t>(path, width, height, value);
+  }
+  return 0;
+}
+
+int ReadAndPass(const char* input) {
+  const itk::ImageIOBase::Pointer io =
+      itk::ImageIOFactory::CreateImageIO(input, itk::ImageIOFactory::IOFileModeEnum::ReadMode);
+  io->SetFileName(input);
+  io->ReadImageInformation();
+  std::vector<unsigned char> pixels(io->GetImageSizeInBytes());
+  io->Read(pixels.data());
+  unsigned long sum = 0;
+  for (const unsigned char byte : pixels) sum += byte;
+  return sum == 1 ? 1 : 0;  // uses the sum, which is never 1
+}
+
+int TimeStages(const char* input, const char* output, unsigned long depth) {
+  using Samples = itk::Image<std::int64_t, 2>;
+  auto start = Clock::now();
+  const auto lap = [&] {
+    std::cout << SecondsSince(start) << " ";
+    start = Clock::now();
+  };
+  const CheckedInput checked = ReadCheckedInput(input, AvailableMemoryBytes());
+  lap();
+  auto reader = itk::ImageFileReader<Samples>::New();
+  reader->SetFileName(input);
+  reader->SetImageIO(checked.image);
+  reader->Update();
+  lap();
+  auto otsu = CountingOtsuThresholdImageFilter::New();
+  otsu->SetReturnBinMidpoint(true);
+  otsu->SetInsideValue(0);
+  otsu->SetOutsideValue(255);
+  otsu->SetNumberOfHistogramBins(100);
+  otsu->SetInput(reader->GetOutput());
+  otsu->Update();
+  lap();
+  WriteVolume(otsu->GetOutput(), depth, output);
+  lap();
+  std::cout << "\n";
   return 0;
 }
 
@@ -116,8 +173,10 @@ int Measure(char* command[]) {
 
 int main(int argc, char* argv[]) {
   const std::string what = argc > 1 ? argv[1] : "";
-  if (what == "image" && argc == 5)
-    return WriteBenchImage(argv[2], Number(argv[3]), Number(argv[4]));
+  if (what == "image" && argc == 6)
+    return WriteBenchImage(argv[2], Number(argv[3]), Number(argv[4]), Number(argv[5]));
+  if (what == "limit" && argc == 3) return ReadAndPass(argv[2]);
+  if (what == "stages" && argc == 5) return TimeStages(argv[2], argv[3], Number(argv[4]));
   if (what == "plain" && argc == 5) return RunPlain(argv[2], argv[3], Number(argv[4]));
   if (what == "writers" && argc == 6) {
     return CompareWriters(Number(argv[2]), Number(argv[3]), Number(argv[4]), argv[5]);

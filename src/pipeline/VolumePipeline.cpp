@@ -55,7 +55,7 @@ bool IsMemoryFailure(const std::exception& error) {
          dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
 }
 
-// Reads the checked input at the pixel type given (64-bit integers or double) and binarises it.
+// Reads the checked input at the pixel type given and binarises it.
 // The input image and the threshold filter are released before the volume is made; only the
 // binary slice is kept.
 template <typename Pixel>
@@ -74,8 +74,8 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
     // The counting filter gives ITK's threshold and image for integer samples; real ones are
     // left to ITK's own filter.
     typename OtsuFilter::Pointer otsu;
-    if constexpr (std::is_same_v<Pixel, std::int64_t>) {
-      otsu = CountingOtsuThresholdImageFilter::New();
+    if constexpr (std::is_integral_v<Pixel>) {
+      otsu = CountingOtsuThresholdImageFilter<Pixel>::New();
     } else {
       otsu = OtsuFilter::New();
     }
@@ -95,6 +95,29 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   return slice;
 }
 
+// Every sample at its true value: real samples as double, single 8- and 16-bit samples at their
+// own type, which takes a quarter or less of the memory and time of 64-bit integers and gives the
+// same slice, the others (more bits, or components that ITK's reader combines into one value) as
+// 64-bit integers.
+SliceImage::Pointer ThresholdAtSampleType(const char* inputPath, PixelBufferImageIO* input) {
+  if (HasRealSamples(*input)) return Threshold<double>(inputPath, input);
+  if (input->GetNumberOfComponents() == 1 && input->GetPixelType() == itk::IOPixelEnum::SCALAR) {
+    switch (input->GetComponentType()) {
+      case itk::IOComponentEnum::CHAR:
+        return Threshold<std::int8_t>(inputPath, input);
+      case itk::IOComponentEnum::UCHAR:
+        return Threshold<std::uint8_t>(inputPath, input);
+      case itk::IOComponentEnum::SHORT:
+        return Threshold<std::int16_t>(inputPath, input);
+      case itk::IOComponentEnum::USHORT:
+        return Threshold<std::uint16_t>(inputPath, input);
+      default:
+        break;
+    }
+  }
+  return Threshold<std::int64_t>(inputPath, input);
+}
+
 // The image libraries run quiet and under a crash guard: whatever they fail on is the file's
 // fault, except memory really running out.
 BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory) {
@@ -103,10 +126,7 @@ BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory
   CrashGuard guard(ErrorLine(undecodable.what()), quiet.StandardError());
   try {
     CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
-    SliceImage::Pointer binary = HasRealSamples(*input.image)
-                                     ? Threshold<double>(inputPath, input.image)
-                                     : Threshold<std::int64_t>(inputPath, input.image);
-    return {binary, std::move(input.files)};
+    return {ThresholdAtSampleType(inputPath, input.image), std::move(input.files)};
   } catch (const PipelineFailure&) {
     throw;
   } catch (const std::exception& error) {
@@ -203,8 +223,9 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
   }
 }
 
-// Stacks the slice depth times and writes the volume, a piece of layers at a time; the output file
-// throws its own WriteFailure through ITK's writer.
+}  // namespace
+
+// The output file throws its own WriteFailure through ITK's writer.
 void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath) {
   LayerTileImageFilter::Pointer tile = LayerTileImageFilter::New();
   LayerTileImageFilter::LayoutArrayType layout;
@@ -236,8 +257,6 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath)
     throw WriteFailure(outputPath);
   }
 }
-
-}  // namespace
 
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
                        const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Failures.h"
+#include "itkImage.h"
 
 /// Reads the 2D image at inputPath, binarises it with an Otsu threshold (at or below the
 /// threshold 0, above it 255), prints its size as "[w, h]", crops it to the region when one is
@@ -13,5 +14,9 @@
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
                        const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
                        std::uint64_t tileDepth);
+
+/// The last step of a run, on its own for measuring it: stacks slice depth times and writes
+/// the volume to outputPath, a piece of layers at a time; throws a PipelineFailure on failure.
+void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, const char* outputPath);
 
 #endif

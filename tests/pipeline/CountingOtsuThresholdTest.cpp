@@ -23,8 +23,8 @@ Samples::Pointer MakeSamples(unsigned long width, unsigned long height,
 }
 
 // Configured as the tool configures its threshold filter.
-template <typename Filter>
-typename Filter::Pointer Threshold(Samples* samples) {
+template <typename Filter, typename Image>
+typename Filter::Pointer Threshold(Image* samples) {
   auto filter = Filter::New();
   filter->SetReturnBinMidpoint(true);
   filter->SetInsideValue(0);
@@ -35,8 +35,29 @@ typename Filter::Pointer Threshold(Samples* samples) {
   return filter;
 }
 
-// The threshold and every pixel as ITK's filter gives them: for samples the table counts, and
-// for those it leaves to ITK.
+// The same samples at a narrower type, when they fit it.
+template <typename Sample>
+void ExpectSameAtType(const Samples* samples,
+                      const itk::OtsuThresholdImageFilter<Samples, Binary>* stock) {
+  const std::int64_t* values = samples->GetBufferPointer();
+  const std::size_t pixels = samples->GetBufferedRegion().GetNumberOfPixels();
+  auto narrow = itk::Image<Sample, 2>::New();
+  narrow->SetRegions(samples->GetBufferedRegion());
+  narrow->Allocate();
+  for (std::size_t i = 0; i < pixels; ++i) {
+    if (values[i] != static_cast<Sample>(values[i])) return;
+    narrow->GetBufferPointer()[i] = static_cast<Sample>(values[i]);
+  }
+  const auto ours = Threshold<CountingOtsuThresholdImageFilter<Sample>>(narrow.GetPointer());
+  EXPECT_EQ(ours->GetThreshold(), stock->GetThreshold()) << sizeof(Sample) << "-byte samples";
+  EXPECT_EQ(std::memcmp(ours->GetOutput()->GetBufferPointer(),
+                        stock->GetOutput()->GetBufferPointer(), pixels),
+            0);
+}
+
+// The threshold and every pixel as ITK's filter gives them for the samples as 64-bit integers,
+// with the samples at that type and at any narrower one the tool reads them at: for samples
+// the table counts, and for those it leaves to ITK.
 TEST(CountingOtsuThreshold, GivesItksThresholdAndImage) {
   std::mt19937_64 random(7);
   const std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
@@ -63,13 +84,19 @@ TEST(CountingOtsuThreshold, GivesItksThresholdAndImage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const Samples::Pointer samples = MakeSamples(c.width, c.height, c.sample);
-    const auto ours = Threshold<CountingOtsuThresholdImageFilter>(samples);
-    const auto stock = Threshold<itk::OtsuThresholdImageFilter<Samples, Binary>>(samples);
+    const auto ours =
+        Threshold<CountingOtsuThresholdImageFilter<std::int64_t>>(samples.GetPointer());
+    const auto stock =
+        Threshold<itk::OtsuThresholdImageFilter<Samples, Binary>>(samples.GetPointer());
     EXPECT_EQ(ours->GetThreshold(), stock->GetThreshold());
     ASSERT_EQ(ours->GetOutput()->GetBufferedRegion(), stock->GetOutput()->GetBufferedRegion());
     EXPECT_EQ(std::memcmp(ours->GetOutput()->GetBufferPointer(),
                           stock->GetOutput()->GetBufferPointer(), c.width * c.height),
               0);
+    ExpectSameAtType<std::int8_t>(samples, stock);
+    ExpectSameAtType<std::uint8_t>(samples, stock);
+    ExpectSameAtType<std::int16_t>(samples, stock);
+    ExpectSameAtType<std::uint16_t>(samples, stock);
   }
 }
 
