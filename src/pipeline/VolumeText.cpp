@@ -1,5 +1,6 @@
 #include "VolumeText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -87,28 +88,39 @@ void VolumeText::AppendLayer(const unsigned char* voxels, std::size_t count) {
   voxels_ += count;
 }
 
-// A line end before each voxel that starts a line, except the layer's first.
+// A line end before each voxel that starts a line, except the layer's first. Lines of six 0s
+// and 255s come from the table, as many as the block has room for between checks; any other
+// voxel is formatted on its own.
 void VolumeText::Format(const unsigned char* voxels, std::size_t count) {
   const BinaryLineTexts& lines = BinaryLineTable();
-  std::uint64_t voxel = voxels_;
-  for (std::size_t i = 0; i < count;) {
+  std::size_t i = 0;
+  const auto formatOne = [&] {
     if (used_ + kLineRoom > block_.size()) Flush();
     char* cursor = block_.data() + used_;
-    if (i > 0 && voxel % kValuesPerLine == 0) *cursor++ = '\n';
-    const int key = voxel % kValuesPerLine == 0 && count - i >= 8 ? BinaryLineKey(voxels + i) : -1;
-    if (key >= 0) {
+    if (i > 0 && (voxels_ + i) % kValuesPerLine == 0) *cursor++ = '\n';
+    cursor = std::to_chars(cursor, cursor + 3, voxels[i++]).ptr;
+    *cursor++ = ' ';
+    used_ = static_cast<std::size_t>(cursor - block_.data());
+  };
+  while (i < count && (voxels_ + i) % kValuesPerLine != 0) formatOne();
+  // From here on i is at a line start; the line key reads eight bytes.
+  while (count - i >= 8) {
+    if (used_ + kLineRoom > block_.size()) Flush();
+    const std::size_t room = (block_.size() - used_) / kLineRoom;
+    const std::size_t last = i + std::min(room, (count - i - 2) / kValuesPerLine) * kValuesPerLine;
+    char* cursor = block_.data() + used_;
+    for (int key = 0; i < last && (key = BinaryLineKey(voxels + i)) >= 0; i += kValuesPerLine) {
+      *cursor = '\n';
+      cursor += i > 0 ? 1 : 0;
       std::memcpy(cursor, lines.text[key], sizeof lines.text[key]);
       cursor += lines.length[key];
-      i += kValuesPerLine;
-      voxel += kValuesPerLine;
-    } else {  // other values, and the ends of lines that start outside the layer
-      cursor = std::to_chars(cursor, cursor + 3, voxels[i]).ptr;
-      *cursor++ = ' ';
-      ++i;
-      ++voxel;
     }
     used_ = static_cast<std::size_t>(cursor - block_.data());
+    if (i < last) {  // a line with other values
+      for (std::size_t k = 0; k < kValuesPerLine; ++k) formatOne();
+    }
   }
+  while (i < count) formatOne();
 }
 
 void VolumeText::Remember(LayerText& text, std::uint64_t start) {
