@@ -6,7 +6,7 @@
 //   slice2vol_bench limit INPUT                     the least a run must do: start, read, one
 //                                                   pass over the pixels, end
 //   slice2vol_bench stages INPUT OUTPUT DEPTH       prints the seconds of the tool's stages:
-//                                                   read, 64-bit pixels, Otsu, volume
+//                                                   read and check, threshold, volume
 //   slice2vol_bench writers WIDTH HEIGHT DEPTH DIR  prints "identical" or "DIFFERENT"
 //   slice2vol_bench page-cache BYTES PATH           prints the seconds to write BYTES
 //   slice2vol_bench measure COMMAND...              prints "SECONDS PEAK_RSS_KIB STATUS"
@@ -26,14 +26,12 @@
 #include <vector>
 
 #include "AsciiVolumeImageIO.h"
-#include "CountingOtsuThresholdImageFilter.h"
 #include "InputCheck.h"
 #include "MemoryBudget.h"
 #include "PlainPipeline.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "VolumePipeline.h"
-#include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
 #include "itkImageIOFactory.h"
 #include "itkVTKImageIO.h"
@@ -76,7 +74,6 @@ int ReadAndPass(const char* input) {
 }
 
 int TimeStages(const char* input, const char* output, unsigned long depth) {
-  using Samples = itk::Image<std::int64_t, 2>;
   auto start = Clock::now();
   const auto lap = [&] {
     std::cout << SecondsSince(start) << " ";
@@ -84,20 +81,9 @@ int TimeStages(const char* input, const char* output, unsigned long depth) {
   };
   const CheckedInput checked = ReadCheckedInput(input, AvailableMemoryBytes());
   lap();
-  auto reader = itk::ImageFileReader<Samples>::New();
-  reader->SetFileName(input);
-  reader->SetImageIO(checked.image);
-  reader->Update();
+  const auto slice = ThresholdSlice(input, checked.image);
   lap();
-  auto otsu = CountingOtsuThresholdImageFilter::New();
-  otsu->SetReturnBinMidpoint(true);
-  otsu->SetInsideValue(0);
-  otsu->SetOutsideValue(255);
-  otsu->SetNumberOfHistogramBins(100);
-  otsu->SetInput(reader->GetOutput());
-  otsu->Update();
-  lap();
-  WriteVolume(otsu->GetOutput(), depth, output);
+  WriteVolume(slice, depth, output);
   lap();
   std::cout << "\n";
   return 0;

@@ -95,29 +95,6 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   return slice;
 }
 
-// Every sample at its true value: real samples as double, single 8- and 16-bit samples at their
-// own type, which takes a quarter or less of the memory and time of 64-bit integers and gives the
-// same slice, the others (more bits, or components that ITK's reader combines into one value) as
-// 64-bit integers.
-SliceImage::Pointer ThresholdAtSampleType(const char* inputPath, PixelBufferImageIO* input) {
-  if (HasRealSamples(*input)) return Threshold<double>(inputPath, input);
-  if (input->GetNumberOfComponents() == 1 && input->GetPixelType() == itk::IOPixelEnum::SCALAR) {
-    switch (input->GetComponentType()) {
-      case itk::IOComponentEnum::CHAR:
-        return Threshold<std::int8_t>(inputPath, input);
-      case itk::IOComponentEnum::UCHAR:
-        return Threshold<std::uint8_t>(inputPath, input);
-      case itk::IOComponentEnum::SHORT:
-        return Threshold<std::int16_t>(inputPath, input);
-      case itk::IOComponentEnum::USHORT:
-        return Threshold<std::uint16_t>(inputPath, input);
-      default:
-        break;
-    }
-  }
-  return Threshold<std::int64_t>(inputPath, input);
-}
-
 // The image libraries run quiet and under a crash guard: whatever they fail on is the file's
 // fault, except memory really running out.
 BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory) {
@@ -126,7 +103,7 @@ BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory
   CrashGuard guard(ErrorLine(undecodable.what()), quiet.StandardError());
   try {
     CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
-    return {ThresholdAtSampleType(inputPath, input.image), std::move(input.files)};
+    return {ThresholdSlice(inputPath, input.image), std::move(input.files)};
   } catch (const PipelineFailure&) {
     throw;
   } catch (const std::exception& error) {
@@ -224,6 +201,29 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
 }
 
 }  // namespace
+
+// Every sample at its true value: real samples as double, single 8- and 16-bit samples at their
+// own type, which takes a quarter or less of the memory and time of 64-bit integers and gives the
+// same slice, the others (more bits, or components that ITK's reader combines into one value) as
+// 64-bit integers.
+SliceImage::Pointer ThresholdSlice(const char* inputPath, PixelBufferImageIO* input) {
+  if (HasRealSamples(*input)) return Threshold<double>(inputPath, input);
+  if (input->GetNumberOfComponents() == 1 && input->GetPixelType() == itk::IOPixelEnum::SCALAR) {
+    switch (input->GetComponentType()) {
+      case itk::IOComponentEnum::CHAR:
+        return Threshold<std::int8_t>(inputPath, input);
+      case itk::IOComponentEnum::UCHAR:
+        return Threshold<std::uint8_t>(inputPath, input);
+      case itk::IOComponentEnum::SHORT:
+        return Threshold<std::int16_t>(inputPath, input);
+      case itk::IOComponentEnum::USHORT:
+        return Threshold<std::uint16_t>(inputPath, input);
+      default:
+        break;
+    }
+  }
+  return Threshold<std::int64_t>(inputPath, input);
+}
 
 // The output file throws its own WriteFailure through ITK's writer.
 void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath) {

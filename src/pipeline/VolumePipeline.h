@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Failures.h"
+#include "PixelBufferImageIO.h"
 #include "itkImage.h"
 
 /// Reads the 2D image at inputPath, binarises it with an Otsu threshold (at or below the
@@ -15,8 +16,12 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
                        const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
                        std::uint64_t tileDepth);
 
-/// The last step of a run, on its own for measuring it: stacks slice depth times and writes
-/// the volume to outputPath, a piece of layers at a time; throws a PipelineFailure on failure.
+/// The steps of a run after the input check, on their own for measuring them. ThresholdSlice
+/// binarises the checked input; WriteVolume stacks slice depth times and writes
+/// the volume to outputPath, a piece of layers at a time, and throws a PipelineFailure on
+/// failure.
+itk::Image<unsigned char, 2>::Pointer ThresholdSlice(const char* inputPath,
+                                                     PixelBufferImageIO* input);
 void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, const char* outputPath);
 
 #endif
