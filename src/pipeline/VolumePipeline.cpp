@@ -43,6 +43,8 @@ using VolumeImage = itk::Image<unsigned char, 3>;
 // indexed-input list (measured: 1.6 million layers of a 10 x 10 slice take 268 bytes each).
 constexpr std::uint64_t kTileBytesPerLayer = 168;
 constexpr std::uint64_t kPieceBytes = std::uint64_t{4} << 20;
+// ITK's pipeline walks every input of the tile filter for each piece it makes.
+constexpr std::uint64_t kMostPieces = 128;
 
 // The binary slice and the files it was read from, which the output must not replace.
 struct BinarySlice {
@@ -55,9 +57,8 @@ bool IsMemoryFailure(const std::exception& error) {
          dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
 }
 
-// Reads the checked input at the pixel type given and binarises it.
-// The input image and the threshold filter are released before the volume is made; only the
-// binary slice is kept.
+// Reads the checked input at the pixel type given and binarises it. The input image and the
+// threshold filter are released before the volume is made; only the binary slice is kept.
 template <typename Pixel>
 SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) {
   using InputImage = itk::Image<Pixel, 2>;
@@ -151,9 +152,12 @@ SliceImage::Pointer CropToRegion(SliceImage* binary, const std::int64_t regionIn
   return slice;
 }
 
-// The layers of one piece of the volume: about kPieceBytes, at least one.
-std::uint64_t LayersPerPiece(const SliceImage::SizeType& slice) {
-  return std::max<std::uint64_t>(1, kPieceBytes / SaturatingProduct(slice[0], slice[1]));
+// The layers of one piece of the volume: about kPieceBytes, at least one, and enough that there
+// are at most kMostPieces pieces, so that the time stays linear in the depth.
+std::uint64_t LayersPerPiece(const SliceImage::SizeType& slice, std::uint64_t depth) {
+  const std::uint64_t bySize = kPieceBytes / SaturatingProduct(slice[0], slice[1]);
+  const std::uint64_t byCount = depth / kMostPieces + (depth % kMostPieces != 0 ? 1 : 0);
+  return std::max({std::uint64_t{1}, bySize, byCount});
 }
 
 // The volume itself is never held, only what writing it takes: a piece of layers, a copy of one
@@ -163,7 +167,7 @@ std::uint64_t LayersPerPiece(const SliceImage::SizeType& slice) {
 void CheckWritingFits(const SliceImage::SizeType& slice, std::uint64_t depth,
                       std::uint64_t availableMemory) {
   const std::uint64_t layerBytes = SaturatingProduct(slice[0], slice[1]);
-  const std::uint64_t pieceBytes = SaturatingProduct(LayersPerPiece(slice), layerBytes);
+  const std::uint64_t pieceBytes = SaturatingProduct(LayersPerPiece(slice, depth), layerBytes);
   const std::uint64_t needed = SaturatingSum(SaturatingSum(pieceBytes, layerBytes),
                                              SaturatingProduct(kTileBytesPerLayer, depth));
   if (needed > availableMemory) {
@@ -240,7 +244,8 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath)
   using Writer = itk::ImageFileWriter<VolumeImage>;
   Writer::Pointer writer = Writer::New();
   writer->SetInput(tile->GetOutput());
-  const std::uint64_t layersPerPiece = LayersPerPiece(slice->GetLargestPossibleRegion().GetSize());
+  const std::uint64_t layersPerPiece =
+      LayersPerPiece(slice->GetLargestPossibleRegion().GetSize(), depth);
   writer->SetNumberOfStreamDivisions(
       static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece));
   writer->SetFileName(outputPath);
@@ -277,8 +282,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   CheckRequest(imageSize, regionGiven, regionIndex, regionSize, tileDepth);
   const SliceImage::Pointer slice =
       regionGiven ? CropToRegion(binary.image, regionIndex, regionSize) : binary.image;
-  CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
   CheckOutputDestination(outputPath, binary.inputFiles);
   CheckOutputRoom(outputPath, *slice, tileDepth);
+  CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
   WriteVolume(slice, tileDepth, outputPath);
 }
