@@ -90,7 +90,7 @@ void AsciiVolumeImageIO::Write(const void* buffer) {
     itkExceptionMacro("pieces must come in order");
   }
   if (firstLayer == 0) {
-    text_ = std::make_unique<VolumeText>(GetFileName());
+    text_ = std::make_unique<VolumeText>(GetFileName(), GetImageSizeInPixels());
     text_->Append(FormatHeader());
   }
   const auto* voxels = static_cast<const unsigned char*>(buffer);

@@ -55,17 +55,26 @@ void LayerTileImageFilter::EnlargeOutputRequestedRegion(itk::DataObject* data) {
   output->SetRequestedRegion(requested);
 }
 
-// Only the layers asked for: a writer that takes the volume in pieces never holds it whole.
+// Only the layers asked for: a writer that takes the volume in pieces never holds it whole. A
+// single layer shares its slice's pixels instead of copying them; the output gets pixels of its
+// own again before layers are copied into it.
 void LayerTileImageFilter::GenerateData() {
   if (!StacksEqualSlices()) {
     Superclass::GenerateData();
     return;
   }
-  AllocateOutputs();
-  const OutputImageType::RegionType& layers = GetOutput()->GetBufferedRegion();
-  unsigned char* layer = GetOutput()->GetBufferPointer();
-  const std::size_t layerSize = GetInput(0)->GetLargestPossibleRegion().GetNumberOfPixels();
+  OutputImageType* output = GetOutput();
+  const OutputImageType::RegionType layers = output->GetRequestedRegion();
   const auto first = static_cast<unsigned>(layers.GetIndex(2));
+  if (layers.GetSize(2) == 1) {
+    output->SetBufferedRegion(layers);
+    output->SetPixelContainer(const_cast<InputImageType*>(GetInput(first))->GetPixelContainer());
+    return;
+  }
+  output->SetPixelContainer(OutputImageType::PixelContainer::New());
+  AllocateOutputs();
+  unsigned char* layer = output->GetBufferPointer();
+  const std::size_t layerSize = GetInput(0)->GetLargestPossibleRegion().GetNumberOfPixels();
   for (unsigned k = first; k < first + layers.GetSize(2); ++k, layer += layerSize) {
     std::memcpy(layer, GetInput(k)->GetBufferPointer(), layerSize);
   }

@@ -50,13 +50,22 @@ int BinaryLineKey(const unsigned char* line) {
 
 }  // namespace
 
-VolumeText::VolumeText(const char* path) : output_(path), block_(kBlockSize) {}
+VolumeText::VolumeText(const char* path, std::uint64_t voxels)
+    : output_(path), block_(kBlockSize), total_(voxels) {}
 
 std::uint64_t VolumeText::BodyBytes(const unsigned char* layer, std::size_t count,
                                     std::uint64_t layers) {
+  // Two to four bytes a value with its blank; summed branch-free, a chunk at a time, so that the
+  // compiler can use vector instructions.
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
   std::uint64_t layerBytes = 0;
-  for (std::size_t i = 0; i < count; ++i)
-    layerBytes += layer[i] >= 100 ? 4 : layer[i] >= 10 ? 3 : 2;
+  for (std::size_t start = 0; start < count; start += kChunk) {
+    std::uint32_t chunkBytes = 0;
+    for (std::size_t i = start; i < std::min(count, start + kChunk); ++i) {
+      chunkBytes += 2u + (layer[i] >= 10 ? 1u : 0u) + (layer[i] >= 100 ? 1u : 0u);
+    }
+    layerBytes += chunkBytes;
+  }
   const std::uint64_t lineEnds = (SaturatingProduct(count, layers) - 1) / kValuesPerLine;
   return SaturatingSum(SaturatingProduct(layerBytes, layers), lineEnds);
 }
@@ -73,9 +82,9 @@ void VolumeText::Append(const std::string& text) {
 }
 
 void VolumeText::AppendLayer(const unsigned char* voxels, std::size_t count) {
-  if (voxels_ == 0) firstLayer_.assign(voxels, voxels + count);
-  const bool likeFirst = firstLayer_.size() == count &&
-                         (voxels_ == 0 || std::memcmp(firstLayer_.data(), voxels, count) == 0);
+  if (voxels_ == 0 && count < total_) firstLayer_.assign(voxels, voxels + count);
+  const bool likeFirst = voxels_ == 0 || (firstLayer_.size() == count &&
+                                          std::memcmp(firstLayer_.data(), voxels, count) == 0);
   LayerText& text = texts_[voxels_ % kValuesPerLine];
   if (voxels_ > 0 && voxels_ % kValuesPerLine == 0) Append("\n");
   if (!(likeFirst && text.known && Reuse(text))) {

@@ -19,7 +19,8 @@
 /// file already holds (where the output cannot be read back, it is formatted again).
 class VolumeText {
  public:
-  explicit VolumeText(const char* path);
+  /// For a volume of voxels voxels in all, at path.
+  VolumeText(const char* path, std::uint64_t voxels);
 
   /// The size of the text of layers equal layers of count voxels, without the header.
   static std::uint64_t BodyBytes(const unsigned char* layer, std::size_t count,
@@ -49,6 +50,7 @@ class VolumeText {
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;  // bytes already in the file
   std::uint64_t voxels_ = 0;   // voxels written so far
+  std::uint64_t total_;
   std::vector<unsigned char> firstLayer_;
   std::array<LayerText, 6> texts_;  // by the voxel count at the layer's start, modulo six
   bool fileCopies_ = true;

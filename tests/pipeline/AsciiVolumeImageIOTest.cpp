@@ -68,11 +68,8 @@ TEST(AsciiVolumeImageIO, StreamedLayersSameBytesAsStockWriter) {
     unsigned long w, h, depth;
     bool equalLayers;
     unsigned pieces;
-  } cases[] = {{7, 3, 13, true, 13},
-               {1, 1, 13, true, 3},
-               {301, 211, 17, true, 6},
-               {5, 5, 9, false, 4},
-               {250, 250, 4, false, 2}};
+  } cases[] = {{7, 3, 13, true, 13}, {1, 1, 13, true, 3},     {301, 211, 17, true, 6},
+               {5, 5, 9, false, 4},  {250, 250, 4, false, 2}, {3, 4, 5, true, 4}};
   TempFolder folder;
   unsigned seed = 100;
   for (const auto& c : cases) {
