@@ -72,8 +72,8 @@ std::string DescribeSize(const itk::ImageIOBase& io) {
   return text.str();
 }
 
-// The pixels are read at the file's own type, at worst twice, and ITK's reader makes 8-byte pixels
-// of them, then the threshold filter one byte each.
+// The pixels are read at the file's own type, at worst twice, and ITK's reader converts them,
+// to 8-byte pixels at most, then the threshold filter makes one byte each.
 void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pixels,
                  std::uint64_t availableMemory) {
   const std::uint64_t filePixelBytes = io.GetComponentSize() * io.GetNumberOfComponents();

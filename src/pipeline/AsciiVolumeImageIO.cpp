@@ -64,8 +64,9 @@ bool AsciiVolumeImageIO::CanStreamWrite() {
 unsigned AsciiVolumeImageIO::GetActualNumberOfSplitsForWriting(unsigned requested,
                                                                const itk::ImageIORegion& paste,
                                                                const itk::ImageIORegion& largest) {
-  if (!WritesItsOwnText())
+  if (!WritesItsOwnText()) {
     return Superclass::GetActualNumberOfSplitsForWriting(requested, paste, largest);
+  }
   return GetActualNumberOfSplitsForWritingCanStreamWrite(requested, paste);
 }
 
