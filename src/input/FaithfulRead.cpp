@@ -4,6 +4,12 @@
 
 namespace {
 
+// The C library fills fresh memory with the complement of the byte it fills freed memory with;
+// the two reads use both bytes, the other way round.
+constexpr unsigned char kFirstFill = 0x5A;
+constexpr unsigned char kSecondFill = 0xA5;
+constexpr std::size_t kSuspectRun = 64;
+
 // Sets the C library's fill byte for allocations while it lives, then turns it off: it costs a
 // memset on every allocation and release.
 class MemoryFill {
@@ -14,31 +20,15 @@ class MemoryFill {
   MemoryFill& operator=(const MemoryFill&) = delete;
 };
 
-// A new image IO for each read: some keep the file open at where an earlier read ended.
-ReadImage ReadWithFill(const itk::ImageIOBase& probe, unsigned char pattern) {
-  ReadImage image;
-  image.io = dynamic_cast<itk::ImageIOBase*>(probe.CreateAnother().GetPointer());
-  itk::ImageIOBase& io = *image.io;
-  io.SetFileName(probe.GetFileName());
+std::vector<char> ReadPixels(itk::ImageIOBase& io, unsigned char pattern) {
   const MemoryFill fill(pattern);
-  io.ReadImageInformation();
-  if (!(io.GetNumberOfDimensions() == probe.GetNumberOfDimensions() &&
-        io.GetImageSizeInBytes() == probe.GetImageSizeInBytes())) {
-    return image;
-  }
   itk::ImageIORegion whole(io.GetNumberOfDimensions());
   for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) whole.SetSize(i, io.GetDimensions(i));
   io.SetIORegion(whole);
-  image.pixels.assign(io.GetImageSizeInBytes(), static_cast<char>(pattern));
-  io.Read(image.pixels.data());
-  return image;
+  std::vector<char> pixels(io.GetImageSizeInBytes(), static_cast<char>(pattern));
+  io.Read(pixels.data());
+  return pixels;
 }
-
-// The C library fills fresh memory with the complement of the byte it fills freed memory with;
-// the two reads use both bytes, the other way round.
-constexpr unsigned char kFirstFill = 0x5A;
-constexpr unsigned char kSecondFill = 0xA5;
-constexpr std::size_t kSuspectRun = 64;
 
 bool IsFillByte(char byte) {
   const auto value = static_cast<unsigned char>(byte);
@@ -82,13 +72,22 @@ bool SameInformation(const itk::ImageIOBase& a, const itk::ImageIOBase& b) {
 
 }  // namespace
 
-ReadImage ReadImageFaithfully(const itk::ImageIOBase& probe) {
-  ReadImage first = ReadWithFill(probe, kFirstFill);
-  if (first.pixels.empty() || !SameInformation(*first.io, probe)) {
-    first.pixels.clear();
-  } else if (HasFillRun(first.pixels)) {
-    const ReadImage second = ReadWithFill(probe, kSecondFill);
-    if (first.pixels != second.pixels || !SameInformation(*second.io, probe)) first.pixels.clear();
+void ReadInformationUnderFill(itk::ImageIOBase& io) {
+  const MemoryFill fill(kFirstFill);
+  io.ReadImageInformation();
+}
+
+std::vector<char> ReadPixelsFaithfully(itk::ImageIOBase& io, bool readTwice) {
+  std::vector<char> pixels = ReadPixels(io, kFirstFill);
+  if (!readTwice && !HasFillRun(pixels)) return pixels;
+  // A new image IO: some keep the file open at where the first read ended.
+  const itk::ImageIOBase::Pointer again =
+      dynamic_cast<itk::ImageIOBase*>(io.CreateAnother().GetPointer());
+  again->SetFileName(io.GetFileName());
+  {
+    const MemoryFill fill(kSecondFill);
+    again->ReadImageInformation();
   }
-  return first;
+  if (!SameInformation(io, *again) || ReadPixels(*again, kSecondFill) != pixels) pixels.clear();
+  return pixels;
 }

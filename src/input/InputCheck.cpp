@@ -1,9 +1,6 @@
 #include "InputCheck.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -14,38 +11,15 @@
 
 #include "Failures.h"
 #include "FaithfulRead.h"
-#include "HeaderNamedFiles.h"
+#include "FormatRules.h"
+#include "HeldFile.h"
 #include "QuotedName.h"
 #include "SaturatingArithmetic.h"
-#include "SystemErrorText.h"
-#include "TruncationChecks.h"
 #include "itkImageIOFactory.h"
 
 namespace {
 
 using Component = itk::IOComponentEnum;
-
-void CheckFileKind(const char* path) {
-  struct stat status {};
-  if (stat(path, &status) != 0) throw ReadFailure(path, SystemErrorText(errno));
-  if (S_ISDIR(status.st_mode)) throw ReadFailure(path, "it is a folder, not an image file");
-  if (!S_ISREG(status.st_mode)) throw ReadFailure(path, "it is not a regular file");
-  if (access(path, R_OK) != 0) throw ReadFailure(path, SystemErrorText(errno));
-  if (status.st_size == 0) throw ReadFailure(path, "the file is empty");
-}
-
-void CheckDataFileKind(const char* path, const std::string& dataFile) {
-  const std::string named = "its data file " + QuotedName(dataFile);
-  struct stat status {};
-  if (stat(dataFile.c_str(), &status) != 0) {
-    throw ReadFailure(path,
-                      named + (errno == ENOENT ? " is missing" : ": " + SystemErrorText(errno)));
-  }
-  if (!S_ISREG(status.st_mode)) throw ReadFailure(path, named + " is not a regular file");
-  if (access(dataFile.c_str(), R_OK) != 0) {
-    throw ReadFailure(path, named + ": " + SystemErrorText(errno));
-  }
-}
 
 // Anything a reader throws is the file's fault, except memory really running out. A length
 // read from a damaged header can also make an allocation impossible; that is the file's too.
@@ -62,14 +36,6 @@ void AsDecodingStep(const char* path, Step step) {
   } catch (...) {
     throw ReadFailure(path, kUndecodableImage);
   }
-}
-
-std::string DescribeSize(const itk::ImageIOBase& io) {
-  std::ostringstream text;
-  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
-    text << (i == 0 ? "" : " x ") << io.GetDimensions(i);
-  }
-  return text.str();
 }
 
 // The pixels are read at the file's own type, at worst twice, and ITK's reader converts them,
@@ -179,34 +145,10 @@ void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
   if (!unreadable.empty()) throw ReadFailure(path, unreadable);
 }
 
-// The files the format will read (files holds the image file; the data files its header names
-// are added), and the damage its reader would not notice, all before it decodes anything.
-void CheckFilesBeforeDecoding(const char* path, const std::string& format,
-                              std::vector<std::string>& files) {
-  for (const std::string& dataFile : FilesNamedByHeader(format, path)) {
-    CheckDataFileKind(path, dataFile);
-    files.push_back(dataFile);
-  }
-  for (const CompressedStream& stream : FindCompressedStreams(format, files)) {
-    const bool gzipInput = stream.file == path && stream.offset == 0;  // checked before probing
-    if (!gzipInput && CompressedStreamIsDamaged(stream.file, stream.offset)) {
-      throw ReadFailure(path, kUndecodableImage);
-    }
-  }
-  if ((format == "BioRadImageIO" && BioRadHeaderIsCut(path)) ||
-      (format == "StimulateImageIO" && StimulateHeaderIsDamaged(path))) {
-    throw ReadFailure(path, kUndecodableImage);
-  }
-}
-
-// What the header says, against what the file holds and what the tool can make of it.
-void CheckImageInformation(const char* path, const itk::ImageIOBase& io,
-                           const std::vector<std::string>& files, std::uint64_t availableMemory) {
-  const std::string format = io.GetNameOfClass();
-  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE || io.GetNumberOfComponents() == 0 ||
-      (format == "JPEGImageIO" && JpegEndIsMissing(path)) ||
-      ((format == "TIFFImageIO" || format == "LSMImageIO") && TiffDataIsCut(path)) ||
-      AsciiVtkDataIsShort(io, path)) {
+// What the header says, against what the files hold and what the tool can make of it.
+void CheckImageInformation(const char* path, const itk::ImageIOBase& io, const FormatRules& rules,
+                           const std::vector<HeldFile>& files, std::uint64_t availableMemory) {
+  if (io.GetComponentType() == Component::UNKNOWNCOMPONENTTYPE || io.GetNumberOfComponents() == 0) {
     throw ReadFailure(path, kUndecodableImage);
   }
   // ITK's 2D reader would quietly keep the first slice of a volume or a series; the user
@@ -221,54 +163,78 @@ void CheckImageInformation(const char* path, const itk::ImageIOBase& io,
   }
   if (pixels == 0) throw ReadFailure(path, kUndecodableImage);
   CheckMemory(path, io, pixels, availableMemory);
-  const std::string shortData = FindShortRawPixelData(io, files);
-  if (!shortData.empty()) {
-    const std::string whichFile =
-        shortData == path ? "the file" : "its data file " + QuotedName(shortData);
-    throw ReadFailure(
-        path, whichFile + " ends before the " + DescribeSize(io) + " pixels its header gives");
+  const std::string missing = rules.MissingPixels(io, files);
+  if (!missing.empty()) throw ReadFailure(path, missing);
+}
+
+// Each file opened once and held until the pixels are read; a file that changed meanwhile may
+// have given the reader other bytes than the ones checked.
+void CheckUnchanged(const char* path, const std::vector<HeldFile>& files) {
+  for (const HeldFile& file : files) {
+    if (file.Unchanged()) continue;
+    throw ReadFailure(path, (&file == &files.front() ? std::string("the file")
+                                                     : "its data file " + QuotedName(file.Path())) +
+                                " changed while it was read");
   }
 }
 
 }  // namespace
+
+void CheckLibraryReports(const char* path, const std::string& printed) {
+  // libjpeg (also inside libtiff), libtiff, libpng, GDCM and ITK's own readers, in their words.
+  static const char* const kDamageSigns[] = {
+      "premature end", "corrupt",   "incomplete",     "not enough",        "short read",
+      "read error",    "truncated", "unexpected end", "could not be read", "decoding error"};
+  std::string lowered = printed;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* sign : kDamageSigns) {
+    if (lowered.find(sign) != std::string::npos) throw ReadFailure(path, kUndecodableImage);
+  }
+}
 
 bool HasRealSamples(const itk::ImageIOBase& io) {
   return io.GetComponentType() == Component::FLOAT || io.GetComponentType() == Component::DOUBLE;
 }
 
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
-  CheckFileKind(path);
-  CheckedInput input;
-  input.files.push_back(path);
+  std::vector<HeldFile> files;
+  files.push_back(HeldFile::Image(path));
   // A gzip file cut short may no longer show its format; it is damaged all the same.
-  const bool gzipInput = !FindCompressedStreams("", input.files).empty();
-  if (gzipInput && CompressedStreamIsDamaged(path, 0)) throw ReadFailure(path, kUndecodableImage);
-
-  DicomWarningCapture dicomWarnings;
+  if (files.front().Gzipped() && files.front().Content() == nullptr) {
+    throw ReadFailure(path, kUndecodableImage);
+  }
   itk::ImageIOBase::Pointer io;
   AsDecodingStep(
       path, [&] { io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode); });
   if (io.IsNull()) {
-    throw ReadFailure(path, HasJpegOrDicomSignature(path)
+    throw ReadFailure(path, HasSignatureOfDecliningFormat(files.front())
                                 ? kUndecodableImage
                                 : "no supported image format recognises it");
   }
-  CheckFilesBeforeDecoding(path, io->GetNameOfClass(), input.files);
+  const FormatRules& rules = RulesFor(io->GetNameOfClass());
+  rules.NameDataFiles(files.front(), [&](const std::string& name) {
+    files.push_back(HeldFile::DataFile(path, name));
+    if (files.back().Gzipped() && files.back().Content() == nullptr) {
+      throw ReadFailure(path, kUndecodableImage);
+    }
+  });
+  if (rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
+
   AsDecodingStep(path, [&] {
     io->SetFileName(path);
-    io->ReadImageInformation();
+    ReadInformationUnderFill(*io);
   });
-  if (dicomWarnings.SawIncompletePixelData()) throw ReadFailure(path, kUndecodableImage);
-  CheckImageInformation(path, *io, input.files, availableMemory);
+  CheckImageInformation(path, *io, rules, files, availableMemory);
+  std::vector<char> pixels;
+  AsDecodingStep(
+      path, [&] { pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files)); });
+  if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
+  CheckUnchanged(path, files);
+  CheckSampleRange(path, *io, pixels);
 
-  ReadImage image;
-  AsDecodingStep(path, [&] { image = ReadImageFaithfully(*io); });
-  if (image.pixels.empty() || dicomWarnings.SawIncompletePixelData()) {
-    throw ReadFailure(path, kUndecodableImage);
-  }
-  CheckSampleRange(path, *image.io, image.pixels);
-
+  CheckedInput input;
   input.image = PixelBufferImageIO::New();
-  input.image->Hold(*image.io, std::move(image.pixels));
+  input.image->Hold(*io, std::move(pixels));
+  for (const HeldFile& file : files) input.files.push_back(file.Path());
   return input;
 }

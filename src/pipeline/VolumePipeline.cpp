@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <iostream>
 #include <map>
 #include <new>
@@ -31,6 +32,7 @@
 #include "itkImage.h"
 #include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
+#include "itkMinimumMaximumImageCalculator.h"
 #include "itkOtsuThresholdImageFilter.h"
 #include "itkRegionOfInterestImageFilter.h"
 
@@ -91,20 +93,33 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   threshold->SetInput(reader->GetOutput());
   threshold->SetNumberOfHistogramBins(100);
   threshold->Update();
+  // Samples too far apart overflow Otsu's sums in double precision, and every pixel would be
+  // above a threshold of NaN.
+  if (std::isnan(static_cast<double>(threshold->GetThreshold()))) {
+    using Range = itk::MinimumMaximumImageCalculator<InputImage>;
+    typename Range::Pointer range = Range::New();
+    range->SetImage(reader->GetOutput());
+    range->Compute();
+    throw SampleRangeFailure(inputPath, static_cast<double>(range->GetMinimum()),
+                             static_cast<double>(range->GetMaximum()));
+  }
   SliceImage::Pointer slice = threshold->GetOutput();
   slice->DisconnectPipeline();
   return slice;
 }
 
-// The image libraries run quiet and under a crash guard: whatever they fail on is the file's
-// fault, except memory really running out.
+// The image libraries run under a crash guard, and what they print is weighed, not shown:
+// whatever they fail on or report as damage is the file's fault, except memory really running
+// out.
 BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory) {
-  QuietLibraryOutput quiet;
+  LibraryOutputCapture libraries;
   const PipelineFailure undecodable = ReadFailure(inputPath, kUndecodableImage);
-  CrashGuard guard(ErrorLine(undecodable.what()), quiet.StandardError());
+  CrashGuard guard(ErrorLine(undecodable.what()), libraries.StandardError());
   try {
     CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
-    return {ThresholdSlice(inputPath, input.image), std::move(input.files)};
+    BinarySlice binary{ThresholdSlice(inputPath, input.image), std::move(input.files)};
+    CheckLibraryReports(inputPath, libraries.Text());
+    return binary;
   } catch (const PipelineFailure&) {
     throw;
   } catch (const std::exception& error) {
@@ -113,6 +128,16 @@ BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory
   } catch (...) {  // the image libraries under ITK throw types of their own
     throw undecodable;
   }
+}
+
+// ITK still speaks while it crops and writes (about a spacing too small to invert, say); what
+// it says is weighed as while it reads.
+template <typename Stage>
+auto HearingLibraries(const char* inputPath, Stage stage) {
+  const LibraryOutputCapture libraries;
+  auto result = stage();
+  CheckLibraryReports(inputPath, libraries.Text());
+  return result;
 }
 
 // ITK would turn an empty region into a one-voxel-wide volume of arbitrary data, and refuses
@@ -281,9 +306,15 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
 
   CheckRequest(imageSize, regionGiven, regionIndex, regionSize, tileDepth);
   const SliceImage::Pointer slice =
-      regionGiven ? CropToRegion(binary.image, regionIndex, regionSize) : binary.image;
+      regionGiven
+          ? HearingLibraries(inputPath,
+                             [&] { return CropToRegion(binary.image, regionIndex, regionSize); })
+          : binary.image;
   CheckOutputDestination(outputPath, binary.inputFiles);
   CheckOutputRoom(outputPath, *slice, tileDepth);
   CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
-  WriteVolume(slice, tileDepth, outputPath);
+  HearingLibraries(inputPath, [&] {
+    WriteVolume(slice, tileDepth, outputPath);
+    return true;
+  });
 }

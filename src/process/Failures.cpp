@@ -1,5 +1,7 @@
 #include "Failures.h"
 
+#include <sstream>
+
 #include "QuotedName.h"
 #include "SystemErrorText.h"
 
@@ -10,6 +12,13 @@ std::string ErrorLine(const std::string& cause) { return "Error: " + cause + "\n
 
 PipelineFailure ReadFailure(const std::string& path, const std::string& cause) {
   return PipelineFailure("cannot read image " + QuotedName(path) + ": " + cause);
+}
+
+PipelineFailure SampleRangeFailure(const std::string& path, double lowest, double highest) {
+  std::ostringstream range;
+  range << "its samples range from " << lowest << " to " << highest
+        << ", too far apart to be thresholded";
+  return ReadFailure(path, range.str());
 }
 
 PipelineFailure WriteFailure(const std::string& path, const std::string& cause) {

@@ -20,6 +20,10 @@ std::string ErrorLine(const std::string& cause);
 /// "cannot read image 'PATH': CAUSE".
 PipelineFailure ReadFailure(const std::string& path, const std::string& cause);
 
+/// "cannot read image 'PATH': its samples range from LOW to HIGH, too far apart to be
+/// thresholded".
+PipelineFailure SampleRangeFailure(const std::string& path, double lowest, double highest);
+
 /// "cannot write volume 'PATH': CAUSE", or without ": CAUSE" when there is none to give.
 PipelineFailure WriteFailure(const std::string& path, const std::string& cause = "");
 

@@ -1,6 +1,7 @@
 #include "StandardStreams.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -57,28 +58,37 @@ bool NamesOpenFile(const char* path, int fd) {
          named.st_ino == open.st_ino && !IsNullDevice(named);
 }
 
-QuietLibraryOutput::QuietLibraryOutput() {
-  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null < 0) return;  // then the libraries speak; the run itself is not at stake
+LibraryOutputCapture::LibraryOutputCapture() {
+  capture_ = memfd_create("library-output", MFD_CLOEXEC);
+  if (capture_ < 0) capture_ = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (capture_ < 0) return;  // then the libraries speak; the run itself is not at stake
   savedOutput_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
   savedError_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
   if (savedOutput_ >= 0 && savedError_ >= 0) {
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
+    dup2(capture_, STDOUT_FILENO);
+    dup2(capture_, STDERR_FILENO);
   }
-  close(null);
 }
 
-QuietLibraryOutput::~QuietLibraryOutput() {
-  std::fflush(stdout);  // what a library left in the C library's buffer goes to /dev/null too
+LibraryOutputCapture::~LibraryOutputCapture() {
+  std::fflush(stdout);  // what a library left in the C library's buffer is captured too
   if (savedOutput_ >= 0 && savedError_ >= 0) {
     dup2(savedOutput_, STDOUT_FILENO);
     dup2(savedError_, STDERR_FILENO);
   }
-  if (savedOutput_ >= 0) close(savedOutput_);
-  if (savedError_ >= 0) close(savedError_);
+  for (const int fd : {capture_, savedOutput_, savedError_}) {
+    if (fd >= 0) close(fd);
+  }
 }
 
-int QuietLibraryOutput::StandardError() const {
+std::string LibraryOutputCapture::Text() const {
+  std::fflush(stdout);
+  std::string text(kMostKept, '\0');
+  const ssize_t read = capture_ >= 0 ? pread(capture_, &text[0], text.size(), 0) : 0;
+  text.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+  return text;
+}
+
+int LibraryOutputCapture::StandardError() const {
   return savedError_ >= 0 ? savedError_ : STDERR_FILENO;
 }

@@ -1,6 +1,9 @@
 #ifndef SLICE2VOL_PROCESS_STANDARDSTREAMS_H
 #define SLICE2VOL_PROCESS_STANDARDSTREAMS_H
 
+#include <cstddef>
+#include <string>
+
 /// Opens each of descriptors 0, 1 and 2 that the process started without on /dev/null, so that
 /// no file the tool opens later takes its number and receives what is meant for the terminal.
 /// Standard output is opened for reading only: writing the tool's report to it then fails and
@@ -21,19 +24,26 @@ void FlushStandardOutput();
 bool NamesOpenFile(const char* path, int fd);
 
 /// While it lives, whatever the image libraries print on standard output or standard error
-/// (warnings with source paths and addresses, messages about damaged files) goes to /dev/null:
-/// the tool's own report is its only output. The tool's standard output must be flushed before.
-class QuietLibraryOutput {
+/// (warnings with source paths and addresses, messages about damaged files) is kept in memory
+/// instead: the tool's own report is its only output, and Text() lets the caller weigh what
+/// the libraries said. The tool's standard output must be flushed before.
+class LibraryOutputCapture {
  public:
-  QuietLibraryOutput();
-  ~QuietLibraryOutput();
-  QuietLibraryOutput(const QuietLibraryOutput&) = delete;
-  QuietLibraryOutput& operator=(const QuietLibraryOutput&) = delete;
+  LibraryOutputCapture();
+  ~LibraryOutputCapture();
+  LibraryOutputCapture(const LibraryOutputCapture&) = delete;
+  LibraryOutputCapture& operator=(const LibraryOutputCapture&) = delete;
+
+  /// What the libraries printed so far, up to its first kMostKept bytes.
+  std::string Text() const;
 
   /// The process's own standard error, for a message that must reach the user meanwhile.
   int StandardError() const;
 
+  static constexpr std::size_t kMostKept = 1 << 20;
+
  private:
+  int capture_ = -1;
   int savedOutput_ = -1;
   int savedError_ = -1;
 };

@@ -1,0 +1,673 @@
+#include "FormatRules.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "Failures.h"
+#include "PathParts.h"
+#include "QuotedName.h"
+#include "SaturatingArithmetic.h"
+#include "itkVTKImageIO.h"
+
+namespace {
+
+// ---- What several formats share: fields, names, sizes ----
+
+constexpr std::size_t kMostHeaderBytes = 64 * 1024;
+constexpr std::size_t kMostDataFiles = 100000;
+
+std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
+    value |= std::uint64_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
+  }
+  return value;
+}
+
+std::uint64_t Big(const std::string& bytes, std::size_t at, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  }
+  return value;
+}
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && Lowered(text.substr(text.size() - end.size())) == end;
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A text header's bytes, read a little at a time until end shows (or the file or the most a
+// header can take ends), so that a small image is not read twice for its header.
+std::string TextHeader(const HeldFile& file, const char* end) {
+  std::string header;
+  for (std::size_t wanted = 4096;; wanted *= 4) {
+    header = file.Bytes(0, std::min(wanted, kMostHeaderBytes));
+    if (header.find(end) != std::string::npos || header.size() < wanted ||
+        wanted >= kMostHeaderBytes) {
+      return header;
+    }
+  }
+}
+
+// The value of a "Name = value" (MetaImage) or "name: value" (NRRD) field whose line starts
+// before limit, trimmed; empty when there is none.
+std::string HeaderField(const std::string& header, const std::string& name, char separator,
+                        std::size_t limit = std::string::npos) {
+  for (std::size_t at = header.find(name); at < limit; at = header.find(name, at + 1)) {
+    if (at != 0 && header[at - 1] != '\n') continue;
+    const std::size_t mark = header.find(separator, at);
+    const std::size_t lineEnd = header.find('\n', at);
+    if (mark < lineEnd && Trimmed(header.substr(at, mark - at)) == name) {
+      return Trimmed(
+          header.substr(mark + 1, lineEnd == std::string::npos ? lineEnd : lineEnd - mark - 1));
+    }
+  }
+  return "";
+}
+
+std::string BesideHeader(const HeldFile& image, const std::string& name) {
+  return name.empty() || name[0] == '/' ? name : FolderOf(image.Path()) + name;
+}
+
+// The width of the one printf conversion of a whole number in format, as in "slice%03d.raw",
+// when that is all printf would convert there; -1 otherwise. A name longer than a file name can
+// be is not a pattern of names.
+int NumberPatternWidth(const std::string& format) {
+  int conversions = 0;
+  int width = -1;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    const std::size_t flags = format.find_first_not_of("-+ #0", i + 1);
+    const std::size_t end = format.find_first_not_of("0123456789", flags);
+    if (end == std::string::npos || (format[end] != 'd' && format[end] != 'i')) return -1;
+    width = end > flags + 3 ? 1000 : std::atoi(format.substr(flags, end - flags).c_str());
+    ++conversions;
+    i = end;
+  }
+  return conversions == 1 && width < 256 ? width : -1;
+}
+
+// The data files of a MetaImage or NRRD header's field value: LIST (the names on the lines
+// after the field's), a numbered pattern "format first last [step]", or one name. A pattern's
+// names are held one at a time, so that the first missing one ends the run at once.
+void NameListedFiles(const HeldFile& image, const std::string& header, const std::string& value,
+                     std::size_t valueLineEnd,
+                     const std::function<void(const std::string&)>& hold) {
+  if (value.compare(0, 4, "LIST") == 0) {
+    std::istringstream lines(valueLineEnd == std::string::npos ? ""
+                                                               : header.substr(valueLineEnd + 1));
+    for (std::string line; std::getline(lines, line);) {
+      if (!Trimmed(line).empty()) hold(BesideHeader(image, Trimmed(line)));
+    }
+    return;
+  }
+  std::istringstream fields(value);
+  std::string format;
+  long first = 0;
+  long last = 0;
+  long step = 1;
+  fields >> format >> first >> last;
+  if (value.find('%') == std::string::npos || NumberPatternWidth(format) < 0) {
+    hold(BesideHeader(image, value.find('%') == std::string::npos ? value : format));
+    return;
+  }
+  if (!(fields >> step) || step == 0) step = 1;
+  std::size_t count = 0;
+  for (long i = first; (step > 0 ? i <= last : i >= last) && count < kMostDataFiles; i += step) {
+    char name[512];
+    std::snprintf(name, sizeof name, format.c_str(), static_cast<int>(i));
+    hold(BesideHeader(image, name));
+    ++count;
+  }
+}
+
+std::uint64_t PixelBytes(const itk::ImageIOBase& io) {
+  std::uint64_t pixels = 1;
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    pixels = SaturatingProduct(pixels, io.GetDimensions(i));
+  }
+  return SaturatingProduct(pixels, io.GetComponentSize() * io.GetNumberOfComponents());
+}
+
+// The cause to give when file, holding the pixels raw from offset, ends before bytes of them.
+std::string EndsBefore(const itk::ImageIOBase& io, const std::vector<HeldFile>& files,
+                       const HeldFile& file, std::uint64_t offset, std::uint64_t bytes) {
+  const Inflated* content = file.Content();
+  if (content != nullptr && content->length >= SaturatingSum(offset, bytes)) return "";
+  const std::string which =
+      &file == &files.front() ? "the file" : "its data file " + QuotedName(file.Path());
+  return which + " ends before the " + DescribeSize(io) + " pixels its header gives";
+}
+
+bool StreamDamaged(const HeldFile& file, std::uint64_t offset,
+                   DeflateWrapping wrapping = DeflateWrapping::kZlibOrGzip,
+                   std::uint64_t limit = std::numeric_limits<std::uint64_t>::max()) {
+  return !InflateToEnd(file, offset, wrapping, limit);
+}
+
+// ---- MetaImage ----
+
+// ElementDataFile is the header's last field: LOCAL data follows it at once; otherwise it names
+// the data file(s), beside the header unless the name is absolute.
+class MetaImageRules : public FormatRules {
+ public:
+  void NameDataFiles(const HeldFile& image,
+                     const std::function<void(const std::string&)>& hold) const override {
+    const Header header(image);
+    if (!header.local && !header.data.empty()) {
+      NameListedFiles(image, header.text, header.data, header.dataLineEnd, hold);
+    }
+  }
+
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    const Header header(files.front());
+    if (!header.compressed) return false;
+    if (header.local) return StreamDamaged(files.front(), header.dataLineEnd + 1);
+    return files.size() == 2 && !files[1].Gzipped() && StreamDamaged(files[1], 0);
+  }
+
+  std::string MissingPixels(const itk::ImageIOBase& io,
+                            const std::vector<HeldFile>& files) const override {
+    const Header header(files.front());
+    if (header.compressed || header.dataLineEnd == std::string::npos) return "";
+    if (header.local) {
+      return EndsBefore(io, files, files.front(), header.dataLineEnd + 1, PixelBytes(io));
+    }
+    if (files.size() != 2 || header.data.find_first_of(" \t%") != std::string::npos) return "";
+    const std::string skipped = HeaderField(header.text, "HeaderSize", '=', header.dataLineEnd);
+    const std::uint64_t offset =
+        skipped.empty() || skipped[0] == '-' ? 0 : std::strtoull(skipped.c_str(), nullptr, 10);
+    return EndsBefore(io, files, files[1], offset, PixelBytes(io));
+  }
+
+ private:
+  struct Header {
+    explicit Header(const HeldFile& image) : text(TextHeader(image, "ElementDataFile")) {
+      const std::size_t field = text.find("ElementDataFile");
+      if (field == std::string::npos) return;
+      dataLineEnd = text.find('\n', field);
+      data = HeaderField(text, "ElementDataFile", '=');
+      local = data == "LOCAL";
+      compressed = Lowered(HeaderField(text, "CompressedData", '=', field)) == "true";
+    }
+    std::string text;
+    std::string data;
+    std::size_t dataLineEnd = std::string::npos;
+    bool local = false;
+    bool compressed = false;
+  };
+};
+
+// ---- NRRD ----
+
+class NrrdRules : public FormatRules {
+ public:
+  void NameDataFiles(const HeldFile& image,
+                     const std::function<void(const std::string&)>& hold) const override {
+    const std::string header = TextHeader(image, "\n\n");
+    for (const char* name : {"data file", "datafile"}) {
+      const std::string value = HeaderField(header, name, ':');
+      if (!value.empty()) {
+        NameListedFiles(image, header, value, header.find('\n', header.find(name)), hold);
+        return;
+      }
+    }
+  }
+
+  // Gzip data files are checked as every gzip file is; attached data follows the blank line.
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    const std::string header = TextHeader(files.front(), "\n\n");
+    const std::string encoding = HeaderField(header, "encoding", ':');
+    const std::size_t blank = header.find("\n\n");
+    return files.size() == 1 && (encoding == "gzip" || encoding == "gz") &&
+           blank != std::string::npos && StreamDamaged(files.front(), blank + 2);
+  }
+};
+
+// ---- NIfTI and Analyze ----
+
+// A header x.hdr and its pixels x.img (or x.img.gz), given either name; a .nii file holds both.
+class NiftiRules : public FormatRules {
+ public:
+  void NameDataFiles(const HeldFile& image,
+                     const std::function<void(const std::string&)>& hold) const override {
+    const std::string& path = image.Path();
+    for (const char* end : {".hdr", ".img", ".hdr.gz", ".img.gz"}) {
+      if (!EndsWithNoCase(path, end) || path.size() == std::strlen(end)) continue;
+      const std::string stem = path.substr(0, path.size() - std::strlen(end));
+      const bool upper = path[stem.size() + 1] == 'H' || path[stem.size() + 1] == 'I';
+      const std::string other =
+          stem + (end[1] == 'h' ? (upper ? ".IMG" : ".img") : (upper ? ".HDR" : ".hdr"));
+      struct stat status {};
+      const bool plain = stat(other.c_str(), &status) == 0;
+      hold(plain || stat((other + ".gz").c_str(), &status) != 0 ? other : other + ".gz");
+      return;
+    }
+  }
+
+  // Where the pixels start (vox_offset) and how many bits each takes (bitpix), which with a
+  // scaling differ from what ITK reports, in either byte order.
+  std::string MissingPixels(const itk::ImageIOBase& io,
+                            const std::vector<HeldFile>& files) const override {
+    const bool pair = files.size() == 2;
+    const HeldFile& header = pair && !EndsWithNoCase(files[0].Path(), ".hdr") &&
+                                     !EndsWithNoCase(files[0].Path(), ".hdr.gz")
+                                 ? files[1]
+                                 : files[0];
+    const HeldFile& data = pair && &header == &files[0] ? files[1] : files[0];
+    const Inflated* content = header.Content();
+    if (content == nullptr) return "";
+    const std::string& bytes = content->head;
+    const bool little = Little(bytes, 0, 4) == 348;
+    if (!little && Big(bytes, 0, 4) != 348) return "";
+    auto field = [&](std::size_t at, std::size_t width) {
+      return little ? Little(bytes, at, width) : Big(bytes, at, width);
+    };
+    float voxOffset = 0;
+    const auto raw = static_cast<std::uint32_t>(field(108, 4));
+    std::memcpy(&voxOffset, &raw, sizeof voxOffset);
+    const std::uint64_t bitsPerPixel = field(72, 2);
+    if (!(voxOffset >= 0 && voxOffset < 1e15F) || bitsPerPixel == 0) return "";
+    const auto offset = static_cast<std::uint64_t>(voxOffset);
+    if (!pair && offset < 348) return "";
+    std::uint64_t pixels = 1;
+    for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+      pixels = SaturatingProduct(pixels, io.GetDimensions(i));
+    }
+    return EndsBefore(io, files, data, offset, SaturatingProduct(pixels, bitsPerPixel) / 8);
+  }
+};
+
+// ---- Stimulate ----
+
+class StimulateRules : public FormatRules {
+ public:
+  // Without a stimFileName field, ITK tries x.spr.sdt, then x.sdt.
+  void NameDataFiles(const HeldFile& image,
+                     const std::function<void(const std::string&)>& hold) const override {
+    const std::string header = TextHeader(image, "");
+    const std::size_t at = header.find("stimFileName:");
+    if (at != std::string::npos) {
+      const std::size_t lineEnd = header.find('\n', at);
+      hold(BesideHeader(image, Trimmed(header.substr(at + 13, lineEnd - at - 13))));
+      return;
+    }
+    const std::string& path = image.Path();
+    struct stat status {};
+    const std::string appended = path + ".sdt";
+    hold(stat(appended.c_str(), &status) == 0
+             ? appended
+             : path.substr(0, path.size() < 3 ? 0 : path.size() - 3) + "sdt");
+  }
+
+  // ITK's reader takes numDim and dim with sscanf and keeps whatever its variables held when a
+  // number is missing: an arbitrary size or number of dimensions. The lines are matched as it
+  // matches them.
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    std::istringstream lines(TextHeader(files.front(), ""));
+    unsigned dimensions = 4;
+    for (std::string line; std::getline(lines, line);) {
+      unsigned values[4] = {};
+      if (line.find("numDim") != std::string::npos) {
+        if (std::sscanf(line.c_str(), "%*s %u", values) != 1 || values[0] < 1 || values[0] > 4) {
+          return true;
+        }
+        dimensions = values[0];
+      } else if (line.find("dim") != std::string::npos) {
+        const int found = std::sscanf(line.c_str(), "%*s %u %u %u %u", values, values + 1,
+                                      values + 2, values + 3);
+        if (found < static_cast<int>(dimensions)) return true;
+      }
+    }
+    return false;
+  }
+};
+
+// ---- Bio-Rad ----
+
+// Cut inside its 76-byte header, ITK's reader would look for the notes after the pixels forever.
+class BioRadRules : public FormatRules {
+ public:
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    return files.front().Size() < 76;
+  }
+};
+
+// ---- TIFF and LSM ----
+
+// The first directory of a classic TIFF file (BigTIFF is left to libtiff), as far as it decides
+// whether the file holds what its entries promise. libtiff reads a cut directory with a warning,
+// dropping the tags it cannot read and the pixels of a strip cut short, and stops inflating a
+// Deflate strip once it has the strip's pixels, before the stream's checksum.
+class TiffDirectory {
+ public:
+  explicit TiffDirectory(const HeldFile& file) : file_(file) {
+    little_ = file.Bytes(0, 1) == "I";
+    if (Field(2, 2) != 42) return;
+    const std::uint64_t directory = Field(4, 4);
+    const std::uint64_t entries = Field(directory, 2);
+    cut_ = directory + 2 + entries * 12 > file.Size();
+    for (std::uint64_t i = 0; i < entries && !cut_; ++i) Read(directory + 2 + i * 12);
+  }
+
+  bool Damaged() const {
+    if (cut_) return true;
+    if (offsets_.width == 0 || counts_.width == 0) return false;
+    for (std::uint64_t i = 0; i < blocks_ && i < 1000000; ++i) {
+      const std::uint64_t start = Field(offsets_.at + i * offsets_.width, offsets_.width);
+      const std::uint64_t length = Field(counts_.at + i * counts_.width, counts_.width);
+      if (SaturatingSum(start, length) > file_.Size()) return true;
+      if ((compression_ == kDeflate || compression_ == kOldDeflate) &&
+          StreamDamaged(file_, start, DeflateWrapping::kZlibOrGzip, length)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  struct Array {
+    std::uint64_t at = 0;
+    std::uint64_t width = 0;
+  };
+  static constexpr unsigned kDeflate = 8, kOldDeflate = 32946;
+
+  std::uint64_t Field(std::uint64_t offset, std::size_t width) const {
+    const std::string bytes = file_.Bytes(offset, width);
+    return little_ ? Little(bytes, 0, width) : Big(bytes, 0, width);
+  }
+
+  void Read(std::uint64_t entry) {
+    constexpr std::uint64_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    const auto tag = static_cast<unsigned>(Field(entry, 2));
+    const std::uint64_t type = Field(entry + 2, 2);
+    const std::uint64_t count = Field(entry + 4, 4);
+    const std::uint64_t typeBytes = type < 14 ? kTypeBytes[type] : 0;
+    const std::uint64_t bytes = SaturatingProduct(typeBytes, count);
+    const std::uint64_t values = bytes <= 4 ? entry + 8 : Field(entry + 8, 4);
+    if (SaturatingSum(values, bytes) > file_.Size()) cut_ = true;
+    if (type != 3 && type != 4) return;
+    if (tag == 259) compression_ = static_cast<unsigned>(Field(values, typeBytes));
+    if (tag == 273 || tag == 324) offsets_ = {values, typeBytes}, blocks_ = count;
+    if (tag == 279 || tag == 325) counts_ = {values, typeBytes};
+  }
+
+  const HeldFile& file_;
+  bool little_ = true;
+  bool cut_ = false;
+  unsigned compression_ = 1;
+  Array offsets_;
+  Array counts_;
+  std::uint64_t blocks_ = 0;
+};
+
+class TiffRules : public FormatRules {
+ public:
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    return TiffDirectory(files.front()).Damaged();
+  }
+  // ITK's reader writes nothing for some 32-bit integer samples; only 8- and 16-bit ones are
+  // known always to be written.
+  bool MayLeavePixelsUnwritten(const itk::ImageIOBase& io,
+                               const std::vector<HeldFile>&) const override {
+    return io.GetComponentSize() > 2;
+  }
+};
+
+// ---- JPEG ----
+
+constexpr unsigned char kMarker = 0xFF;
+constexpr unsigned char kStartOfImage = 0xD8;
+
+// The JPEG library fills the rows after an early end with grey. Walks the marker segments,
+// stepping over each by its length and over entropy-coded data to the next marker (inside it,
+// 0xFF is followed only by a stuffed 0x00 or a restart marker), to the end-of-image marker.
+class JpegRules : public FormatRules {
+ public:
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    constexpr unsigned char kEndOfImage = 0xD9;
+    const HeldFile& file = files.front();
+    std::string chunk;
+    std::uint64_t chunkStart = 0;
+    std::uint64_t next = 0;
+    auto get = [&]() -> int {  // the next byte, or -1 at the end of the file
+      if (next - chunkStart >= chunk.size()) {
+        chunkStart = next;
+        chunk = file.Bytes(next, 64 * 1024);
+        if (chunk.empty()) return -1;
+      }
+      return static_cast<unsigned char>(chunk[next++ - chunkStart]);
+    };
+    if (get() != kMarker || get() != kStartOfImage) return false;
+    for (int byte = get(); byte >= 0;) {
+      if (byte != kMarker) {  // stray bytes, and entropy-coded data, which the decoder skips
+        byte = get();
+        continue;
+      }
+      int code = get();
+      while (code == kMarker) code = get();  // fill bytes
+      if (code < 0) break;
+      if (code == kEndOfImage) return false;
+      if (code != 0 && code != 0x01 && !(code >= 0xD0 && code <= 0xD7)) {
+        const int high = get();
+        const int low = get();
+        if (low < 0) break;
+        const auto length = static_cast<std::uint64_t>(high) << 8 | static_cast<unsigned>(low);
+        if (length < 2 || next + length - 2 > file.Size()) break;
+        next += length - 2;
+      }
+      byte = get();
+    }
+    return true;
+  }
+};
+
+// ---- DICOM ----
+
+// Its readers are told apart by the transfer syntax in the file meta group, which is always
+// explicit VR little endian, after a 128-byte preamble and "DICM".
+class DicomRules : public FormatRules {
+ public:
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    const HeldFile& file = files.front();
+    if (file.Bytes(128, 4) != "DICM") return false;
+    std::uint64_t at = 132;
+    std::string syntax;
+    for (Element element = Read(file, at, true); element.group == 2;
+         element = Read(file, at, true)) {
+      if (element.valueAt + element.length > file.Size()) return true;
+      if (element.number == 0x10) syntax = file.Bytes(element.valueAt, element.length);
+      at = element.valueAt + element.length;
+    }
+    syntax = syntax.substr(0, syntax.find_last_not_of(std::string(" \0", 2)) + 1);
+    // A deflated data set, cut, would keep GDCM inflating nothing for ever.
+    if (syntax == "1.2.840.10008.1.2.1.99") {
+      return StreamDamaged(file, at, DeflateWrapping::kBare);
+    }
+    if (syntax == "1.2.840.10008.1.2.2") return false;  // big endian
+    return LengthPassesEnd(file, at, syntax != "1.2.840.10008.1.2");
+  }
+
+ private:
+  struct Element {
+    std::uint64_t group = 0;
+    std::uint64_t number = 0;
+    std::uint64_t valueAt = 0;
+    std::uint64_t length = 0;
+  };
+
+  static Element Read(const HeldFile& file, std::uint64_t at, bool explicitVr) {
+    const std::string bytes = file.Bytes(at, 12);
+    if (bytes.size() < 8) return {};
+    Element element{Little(bytes, 0, 2), Little(bytes, 2, 2), at + 8, Little(bytes, 4, 4)};
+    if (explicitVr && element.group != 0xFFFE) {
+      const std::string vr = bytes.substr(4, 2);
+      const bool longForm = vr == "OB" || vr == "OD" || vr == "OF" || vr == "OL" || vr == "OW" ||
+                            vr == "SQ" || vr == "UC" || vr == "UN" || vr == "UR" || vr == "UT" ||
+                            vr == "OV";
+      element.length = longForm ? Little(bytes, 8, 4) : Little(bytes, 6, 2);
+      element.valueAt = at + (longForm ? 12 : 8);
+    }
+    return element;
+  }
+
+  // A length that reaches past the end of the file makes GDCM read and allocate for seconds
+  // before it fails. The top-level elements are walked up to the first of undefined length.
+  static bool LengthPassesEnd(const HeldFile& file, std::uint64_t at, bool explicitVr) {
+    while (at < file.Size()) {
+      const Element element = Read(file, at, explicitVr);
+      if (element.valueAt == 0 || element.length == 0xFFFFFFFF) return false;
+      if (element.valueAt + element.length > file.Size()) return true;
+      at = element.valueAt + element.length;
+    }
+    return false;
+  }
+};
+
+// ---- BMP ----
+
+// Uncompressed rows of bitsPerPixel each, padded to four bytes; run-length encoded ones that end
+// early leave the rest of ITK's buffer as it was.
+class BmpRules : public FormatRules {
+ public:
+  std::string MissingPixels(const itk::ImageIOBase& io,
+                            const std::vector<HeldFile>& files) const override {
+    const std::string header = files.front().Bytes(0, 54);
+    if (Little(header, 30, 4) != 0) return "";
+    const std::uint64_t width = Little(header, 18, 4);
+    const auto height = static_cast<std::int32_t>(Little(header, 22, 4));
+    const std::uint64_t rowBytes = (SaturatingProduct(width, Little(header, 28, 2)) + 31) / 32 * 4;
+    return EndsBefore(io, files, files.front(), Little(header, 10, 4),
+                      SaturatingProduct(rowBytes, height < 0 ? -std::int64_t{height} : height));
+  }
+  bool MayLeavePixelsUnwritten(const itk::ImageIOBase&,
+                               const std::vector<HeldFile>& files) const override {
+    return Little(files.front().Bytes(30, 4), 0, 4) != 0;
+  }
+};
+
+// ---- VTK ----
+
+// Binary pixels follow the header. ITK's reader of ASCII ones repeats the last value it read
+// for every number missing or that it cannot read, "nan" among them.
+class VtkRules : public FormatRules {
+ public:
+  std::string MissingPixels(const itk::ImageIOBase& io,
+                            const std::vector<HeldFile>& files) const override {
+    const auto& vtk = dynamic_cast<const itk::VTKImageIO&>(io);
+    if (vtk.GetFileType() != itk::IOFileEnum::ASCII) {
+      return EndsBefore(io, files, files.front(), vtk.GetHeaderSize(), PixelBytes(io));
+    }
+    const auto samples = static_cast<std::uint64_t>(io.GetImageSizeInComponents());
+    std::uint64_t found = 0;
+    std::string token;
+    // A whole token read: false when it is not a finite number.
+    auto take = [&] {
+      char* end = nullptr;
+      const double value = std::strtod(token.c_str(), &end);
+      token.clear();
+      ++found;
+      return *end == '\0' && std::isfinite(value);
+    };
+    std::uint64_t at = vtk.GetHeaderSize();
+    for (std::string chunk; found < samples; at += chunk.size()) {
+      chunk = files.front().Bytes(at, 1 << 20);
+      if (chunk.empty()) {
+        if (!token.empty() && !take()) return kUndecodableImage;
+        break;
+      }
+      for (std::size_t i = 0; i < chunk.size() && found < samples; ++i) {
+        if (!std::isspace(static_cast<unsigned char>(chunk[i]))) {
+          token += chunk[i];
+        } else if (!token.empty() && !take()) {
+          return kUndecodableImage;
+        }
+      }
+    }
+    return found < samples ? kUndecodableImage : "";
+  }
+};
+
+// ---- GIPL ----
+
+class GiplRules : public FormatRules {
+ public:
+  std::string MissingPixels(const itk::ImageIOBase& io,
+                            const std::vector<HeldFile>& files) const override {
+    return EndsBefore(io, files, files.front(), 256, PixelBytes(io));
+  }
+};
+
+}  // namespace
+
+void FormatRules::NameDataFiles(const HeldFile&,
+                                const std::function<void(const std::string&)>&) const {}
+bool FormatRules::Damaged(const std::vector<HeldFile>&) const { return false; }
+std::string FormatRules::MissingPixels(const itk::ImageIOBase&,
+                                       const std::vector<HeldFile>&) const {
+  return "";
+}
+bool FormatRules::MayLeavePixelsUnwritten(const itk::ImageIOBase&,
+                                          const std::vector<HeldFile>&) const {
+  return false;
+}
+
+const FormatRules& RulesFor(const std::string& imageIOName) {
+  static const FormatRules none;
+  static const MetaImageRules metaImage;
+  static const NrrdRules nrrd;
+  static const NiftiRules nifti;
+  static const StimulateRules stimulate;
+  static const BioRadRules bioRad;
+  static const TiffRules tiff;
+  static const JpegRules jpeg;
+  static const DicomRules dicom;
+  static const BmpRules bmp;
+  static const VtkRules vtk;
+  static const GiplRules gipl;
+  static const std::map<std::string, const FormatRules*> rules = {
+      {"MetaImageIO", &metaImage}, {"NrrdImageIO", &nrrd},
+      {"NiftiImageIO", &nifti},    {"StimulateImageIO", &stimulate},
+      {"BioRadImageIO", &bioRad},  {"TIFFImageIO", &tiff},
+      {"LSMImageIO", &tiff},       {"JPEGImageIO", &jpeg},
+      {"GDCMImageIO", &dicom},     {"BMPImageIO", &bmp},
+      {"VTKImageIO", &vtk},        {"GiplImageIO", &gipl}};
+  const auto found = rules.find(imageIOName);
+  return found == rules.end() ? none : *found->second;
+}
+
+std::string DescribeSize(const itk::ImageIOBase& io) {
+  std::ostringstream text;
+  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
+    text << (i == 0 ? "" : " x ") << io.GetDimensions(i);
+  }
+  return text.str();
+}
+
+bool HasSignatureOfDecliningFormat(const HeldFile& file) {
+  const std::string start = file.Bytes(0, 132);
+  return start.compare(0, 2, "\xFF\xD8") == 0 ||
+         (start.size() == 132 && start.compare(128, 4, "DICM") == 0);
+}

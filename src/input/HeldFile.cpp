@@ -1,0 +1,129 @@
+#include "HeldFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "Failures.h"
+#include "QuotedName.h"
+#include "SystemErrorText.h"
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 64 * 1024;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Why a file cannot be held.
+enum class Refusal { kNone, kMissing, kNotRegular, kFolder, kSystem };
+
+// Opens the file at path, filling fd and status, or says why it cannot. It is looked at before
+// it is opened, and opened without blocking, so that neither a FIFO nor a device is ever read;
+// what was looked at must be what was opened. error holds errno for kSystem.
+Refusal Open(const std::string& path, int& fd, struct stat& status, int& error) {
+  fd = -1;
+  if (stat(path.c_str(), &status) != 0) {
+    error = errno;
+    return error == ENOENT ? Refusal::kMissing : Refusal::kSystem;
+  }
+  if (S_ISDIR(status.st_mode)) return Refusal::kFolder;
+  if (!S_ISREG(status.st_mode)) return Refusal::kNotRegular;
+  fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return Refusal::kSystem;
+  }
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !SameFile(opened, status)) {
+    close(fd);
+    fd = -1;
+    return Refusal::kNotRegular;
+  }
+  return Refusal::kNone;
+}
+
+}  // namespace
+
+HeldFile::HeldFile(std::string path, int fd, const struct stat& status)
+    : path_(std::move(path)), fd_(fd), status_(status) {}
+
+HeldFile::HeldFile(HeldFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      fd_(std::exchange(other.fd_, -1)),
+      status_(other.status_),
+      content_(std::move(other.content_)) {}
+
+HeldFile::~HeldFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+HeldFile HeldFile::Image(const std::string& path) {
+  int fd = -1;
+  int error = 0;
+  struct stat status {};
+  switch (Open(path, fd, status, error)) {
+    case Refusal::kNone:
+      break;
+    case Refusal::kFolder:
+      throw ReadFailure(path, "it is a folder, not an image file");
+    case Refusal::kNotRegular:
+      throw ReadFailure(path, "it is not a regular file");
+    case Refusal::kMissing:
+    case Refusal::kSystem:
+      throw ReadFailure(path, SystemErrorText(error));
+  }
+  HeldFile file(path, fd, status);
+  if (file.Size() == 0) throw ReadFailure(path, "the file is empty");
+  return file;
+}
+
+HeldFile HeldFile::DataFile(const std::string& imagePath, const std::string& path) {
+  int fd = -1;
+  int error = 0;
+  struct stat status {};
+  const Refusal refusal = Open(path, fd, status, error);
+  const std::string named = "its data file " + QuotedName(path);
+  switch (refusal) {
+    case Refusal::kNone:
+      break;
+    case Refusal::kMissing:
+      throw ReadFailure(imagePath, named + " is missing");
+    case Refusal::kFolder:
+    case Refusal::kNotRegular:
+      throw ReadFailure(imagePath, named + " is not a regular file");
+    case Refusal::kSystem:
+      throw ReadFailure(imagePath, named + ": " + SystemErrorText(error));
+  }
+  return HeldFile(path, fd, status);
+}
+
+const Inflated* HeldFile::Content() const {
+  if (!content_) {
+    content_ = Gzipped() ? InflateToEnd(*this, 0) : Inflated{Size(), Bytes(0, kHeaderBytes)};
+  }
+  return *content_ ? &**content_ : nullptr;
+}
+
+std::string HeldFile::Bytes(std::uint64_t offset, std::size_t length) const {
+  std::string bytes(length, '\0');
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t read = pread(fd_, &bytes[done], length - done, static_cast<off_t>(offset + done));
+    if (read <= 0) break;
+    done += static_cast<std::size_t>(read);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+bool HeldFile::Unchanged() const {
+  struct stat now {};
+  struct stat held {};
+  return stat(path_.c_str(), &now) == 0 && fstat(fd_, &held) == 0 && SameFile(now, status_) &&
+         SameFile(held, status_);
+}

@@ -1,0 +1,53 @@
+#ifndef SLICE2VOL_INPUT_HELDFILE_H
+#define SLICE2VOL_INPUT_HELDFILE_H
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "CompressedStream.h"
+
+/// A file the input side reads: checked to be a readable regular file without opening anything
+/// else (a FIFO would block a reader forever, a device gives endless bytes), opened once and
+/// held open until the image is read, so that every check reads from the file that was checked
+/// and a file replaced meanwhile is noticed.
+class HeldFile {
+ public:
+  /// The input image at path; throws a ReadFailure naming it when it cannot be read.
+  static HeldFile Image(const std::string& path);
+  /// A data file that the header of the image at imagePath names; throws a ReadFailure naming
+  /// the image and the data file when it cannot be read.
+  static HeldFile DataFile(const std::string& imagePath, const std::string& path);
+
+  HeldFile(HeldFile&& other) noexcept;
+  HeldFile& operator=(HeldFile&&) = delete;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  ~HeldFile();
+
+  const std::string& Path() const { return path_; }
+  int Descriptor() const { return fd_; }
+  std::uint64_t Size() const { return static_cast<std::uint64_t>(status_.st_size); }
+
+  /// True when it starts as a gzip file does.
+  bool Gzipped() const { return Bytes(0, 2) == "\x1F\x8B"; }
+  /// What a reader gets from it, its length and first bytes, worked out once: for a gzip file,
+  /// what it inflates to, checked to its end; null when that stream is cut short or corrupt.
+  const Inflated* Content() const;
+  /// Up to length bytes from offset; fewer at the end of the file.
+  std::string Bytes(std::uint64_t offset, std::size_t length) const;
+  /// True when its path still names this file, with the size and time it had when opened.
+  bool Unchanged() const;
+
+ private:
+  HeldFile(std::string path, int fd, const struct stat& status);
+
+  std::string path_;
+  int fd_;
+  struct stat status_;
+  mutable std::optional<std::optional<Inflated>> content_;
+};
+
+#endif
