@@ -63,43 +63,35 @@ HeldFile::~HeldFile() {
 }
 
 HeldFile HeldFile::Image(const std::string& path) {
-  int fd = -1;
-  int error = 0;
-  struct stat status {};
-  switch (Open(path, fd, status, error)) {
-    case Refusal::kNone:
-      break;
-    case Refusal::kFolder:
-      throw ReadFailure(path, "it is a folder, not an image file");
-    case Refusal::kNotRegular:
-      throw ReadFailure(path, "it is not a regular file");
-    case Refusal::kMissing:
-    case Refusal::kSystem:
-      throw ReadFailure(path, SystemErrorText(error));
-  }
-  HeldFile file(path, fd, status);
+  HeldFile file = Hold(path, path, "");
   if (file.Size() == 0) throw ReadFailure(path, "the file is empty");
   return file;
 }
 
 HeldFile HeldFile::DataFile(const std::string& imagePath, const std::string& path) {
+  return Hold(path, imagePath, "its data file " + QuotedName(path));
+}
+
+HeldFile HeldFile::Hold(const std::string& path, const std::string& imagePath,
+                        const std::string& named) {
   int fd = -1;
   int error = 0;
   struct stat status {};
-  const Refusal refusal = Open(path, fd, status, error);
-  const std::string named = "its data file " + QuotedName(path);
-  switch (refusal) {
+  switch (Open(path, fd, status, error)) {
     case Refusal::kNone:
-      break;
+      return HeldFile(path, fd, status);
     case Refusal::kMissing:
-      throw ReadFailure(imagePath, named + " is missing");
+      if (!named.empty()) throw ReadFailure(imagePath, named + " is missing");
+      break;
     case Refusal::kFolder:
+      if (named.empty()) throw ReadFailure(path, "it is a folder, not an image file");
+      [[fallthrough]];
     case Refusal::kNotRegular:
-      throw ReadFailure(imagePath, named + " is not a regular file");
+      throw ReadFailure(imagePath, (named.empty() ? "it" : named) + " is not a regular file");
     case Refusal::kSystem:
-      throw ReadFailure(imagePath, named + ": " + SystemErrorText(error));
+      break;
   }
-  return HeldFile(path, fd, status);
+  throw ReadFailure(imagePath, (named.empty() ? "" : named + ": ") + SystemErrorText(error));
 }
 
 const Inflated* HeldFile::Content() const {

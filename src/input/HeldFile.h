@@ -43,6 +43,10 @@ class HeldFile {
 
  private:
   HeldFile(std::string path, int fd, const struct stat& status);
+  // Opens path for the image at imagePath; named is how a message names a data file, empty for
+  // the image itself.
+  static HeldFile Hold(const std::string& path, const std::string& imagePath,
+                       const std::string& named);
 
   std::string path_;
   int fd_;
