@@ -55,19 +55,6 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// A text header's bytes, read a little at a time until end shows (or the file or the most a
-// header can take ends), so that a small image is not read twice for its header.
-std::string TextHeader(const HeldFile& file, const char* end) {
-  std::string header;
-  for (std::size_t wanted = 4096;; wanted *= 4) {
-    header = file.Bytes(0, std::min(wanted, kMostHeaderBytes));
-    if (header.find(end) != std::string::npos || header.size() < wanted ||
-        wanted >= kMostHeaderBytes) {
-      return header;
-    }
-  }
-}
-
 // The value of a "Name = value" (MetaImage) or "name: value" (NRRD) field whose line starts
 // before limit, trimmed; empty when there is none.
 std::string HeaderField(const std::string& header, const std::string& name, char separator,
@@ -155,8 +142,8 @@ std::uint64_t PixelBytes(const itk::ImageIOBase& io) {
 // The cause to give when file, holding the pixels raw from offset, ends before bytes of them.
 std::string EndsBefore(const itk::ImageIOBase& io, const std::vector<HeldFile>& files,
                        const HeldFile& file, std::uint64_t offset, std::uint64_t bytes) {
-  const Inflated* content = file.Content();
-  if (content != nullptr && content->length >= SaturatingSum(offset, bytes)) return "";
+  const std::optional<std::uint64_t> length = file.ContentLength();
+  if (length && *length >= SaturatingSum(offset, bytes)) return "";
   const std::string which =
       &file == &files.front() ? "the file" : "its data file " + QuotedName(file.Path());
   return which + " ends before the " + DescribeSize(io) + " pixels its header gives";
@@ -205,7 +192,7 @@ class MetaImageRules : public FormatRules {
 
  private:
   struct Header {
-    explicit Header(const HeldFile& image) : text(TextHeader(image, "ElementDataFile")) {
+    explicit Header(const HeldFile& image) : text(image.Header("ElementDataFile")) {
       const std::size_t field = text.find("ElementDataFile");
       if (field == std::string::npos) return;
       dataLineEnd = text.find('\n', field);
@@ -227,7 +214,7 @@ class NrrdRules : public FormatRules {
  public:
   void NameDataFiles(const HeldFile& image,
                      const std::function<void(const std::string&)>& hold) const override {
-    const std::string header = TextHeader(image, "\n\n");
+    const std::string header = image.Header("\n\n");
     for (const char* name : {"data file", "datafile"}) {
       const std::string value = HeaderField(header, name, ':');
       if (!value.empty()) {
@@ -239,7 +226,7 @@ class NrrdRules : public FormatRules {
 
   // Gzip data files are checked as every gzip file is; attached data follows the blank line.
   bool Damaged(const std::vector<HeldFile>& files) const override {
-    const std::string header = TextHeader(files.front(), "\n\n");
+    const std::string header = files.front().Header("\n\n");
     const std::string encoding = HeaderField(header, "encoding", ':');
     const std::size_t blank = header.find("\n\n");
     return files.size() == 1 && (encoding == "gzip" || encoding == "gz") &&
@@ -278,9 +265,7 @@ class NiftiRules : public FormatRules {
                                  ? files[1]
                                  : files[0];
     const HeldFile& data = pair && &header == &files[0] ? files[1] : files[0];
-    const Inflated* content = header.Content();
-    if (content == nullptr) return "";
-    const std::string& bytes = content->head;
+    const std::string& bytes = header.Header("");
     const bool little = Little(bytes, 0, 4) == 348;
     if (!little && Big(bytes, 0, 4) != 348) return "";
     auto field = [&](std::size_t at, std::size_t width) {
@@ -308,7 +293,7 @@ class StimulateRules : public FormatRules {
   // Without a stimFileName field, ITK tries x.spr.sdt, then x.sdt.
   void NameDataFiles(const HeldFile& image,
                      const std::function<void(const std::string&)>& hold) const override {
-    const std::string header = TextHeader(image, "");
+    const std::string header = image.Header("");
     const std::size_t at = header.find("stimFileName:");
     if (at != std::string::npos) {
       const std::size_t lineEnd = header.find('\n', at);
@@ -327,7 +312,7 @@ class StimulateRules : public FormatRules {
   // number is missing: an arbitrary size or number of dimensions. The lines are matched as it
   // matches them.
   bool Damaged(const std::vector<HeldFile>& files) const override {
-    std::istringstream lines(TextHeader(files.front(), ""));
+    std::istringstream lines(files.front().Header(""));
     unsigned dimensions = 4;
     for (std::string line; std::getline(lines, line);) {
       unsigned values[4] = {};

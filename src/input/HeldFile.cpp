@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -50,13 +51,15 @@ Refusal Open(const std::string& path, int& fd, struct stat& status, int& error) 
 }  // namespace
 
 HeldFile::HeldFile(std::string path, int fd, const struct stat& status)
-    : path_(std::move(path)), fd_(fd), status_(status) {}
+    : path_(std::move(path)), fd_(fd), status_(status), gzipped_(Bytes(0, 2) == "\x1F\x8B") {}
 
 HeldFile::HeldFile(HeldFile&& other) noexcept
     : path_(std::move(other.path_)),
       fd_(std::exchange(other.fd_, -1)),
       status_(other.status_),
-      content_(std::move(other.content_)) {}
+      gzipped_(other.gzipped_),
+      inflated_(std::move(other.inflated_)),
+      header_(std::move(other.header_)) {}
 
 HeldFile::~HeldFile() {
   if (fd_ >= 0) close(fd_);
@@ -94,11 +97,29 @@ HeldFile HeldFile::Hold(const std::string& path, const std::string& imagePath,
   throw ReadFailure(imagePath, (named.empty() ? "" : named + ": ") + SystemErrorText(error));
 }
 
-const Inflated* HeldFile::Content() const {
-  if (!content_) {
-    content_ = Gzipped() ? InflateToEnd(*this, 0) : Inflated{Size(), Bytes(0, kHeaderBytes)};
+const std::optional<Inflated>& HeldFile::Inflate() const {
+  if (!inflated_) inflated_ = InflateToEnd(*this, 0);
+  return *inflated_;
+}
+
+std::optional<std::uint64_t> HeldFile::ContentLength() const {
+  if (!gzipped_) return Size();
+  if (!Inflate()) return std::nullopt;
+  return Inflate()->length;
+}
+
+// A text header is read a little at a time, so that a small image is not read twice for it.
+const std::string& HeldFile::Header(const char* end) const {
+  if (header_) return *header_;
+  if (gzipped_) return *(header_ = Inflate() ? Inflate()->head : "");
+  for (std::size_t wanted = 4096;; wanted *= 4) {
+    header_ = Bytes(0, std::min(wanted, kHeaderBytes));
+    const std::size_t at = header_->find(end);
+    if (*end == '\0' || (at != std::string::npos && header_->find('\n', at) != std::string::npos) ||
+        header_->size() < wanted || wanted >= kHeaderBytes) {
+      return *header_;
+    }
   }
-  return *content_ ? &**content_ : nullptr;
 }
 
 std::string HeldFile::Bytes(std::uint64_t offset, std::size_t length) const {

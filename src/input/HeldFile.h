@@ -32,10 +32,14 @@ class HeldFile {
   std::uint64_t Size() const { return static_cast<std::uint64_t>(status_.st_size); }
 
   /// True when it starts as a gzip file does.
-  bool Gzipped() const { return Bytes(0, 2) == "\x1F\x8B"; }
-  /// What a reader gets from it, its length and first bytes, worked out once: for a gzip file,
-  /// what it inflates to, checked to its end; null when that stream is cut short or corrupt.
-  const Inflated* Content() const;
+  bool Gzipped() const { return gzipped_; }
+  /// The length a reader gets from it: its size, or for a gzip file what it inflates to,
+  /// checked to its end; nothing when that stream is cut short or corrupt.
+  std::optional<std::uint64_t> ContentLength() const;
+  /// Its first bytes as a reader gets them (inflated, for a gzip file), read once: up to the
+  /// line that end first shows on, or as many as a header can take; a few kilobytes for an
+  /// empty end.
+  const std::string& Header(const char* end) const;
   /// Up to length bytes from offset; fewer at the end of the file.
   std::string Bytes(std::uint64_t offset, std::size_t length) const;
   /// True when its path still names this file, with the size and time it had when opened.
@@ -51,7 +55,11 @@ class HeldFile {
   std::string path_;
   int fd_;
   struct stat status_;
-  mutable std::optional<std::optional<Inflated>> content_;
+  bool gzipped_;
+  // A gzip file is inflated once, the first time its length or header is asked for.
+  const std::optional<Inflated>& Inflate() const;
+  mutable std::optional<std::optional<Inflated>> inflated_;
+  mutable std::optional<std::string> header_;
 };
 
 #endif

@@ -200,7 +200,7 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   std::vector<HeldFile> files;
   files.push_back(HeldFile::Image(path));
   // A gzip file cut short may no longer show its format; it is damaged all the same.
-  if (files.front().Gzipped() && files.front().Content() == nullptr) {
+  if (!files.front().ContentLength()) {
     throw ReadFailure(path, kUndecodableImage);
   }
   itk::ImageIOBase::Pointer io;
@@ -214,7 +214,7 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   const FormatRules& rules = RulesFor(io->GetNameOfClass());
   rules.NameDataFiles(files.front(), [&](const std::string& name) {
     files.push_back(HeldFile::DataFile(path, name));
-    if (files.back().Gzipped() && files.back().Content() == nullptr) {
+    if (!files.back().ContentLength()) {
       throw ReadFailure(path, kUndecodableImage);
     }
   });
