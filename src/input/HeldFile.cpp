@@ -1,10 +1,13 @@
 #include "HeldFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <utility>
 
 #include "Failures.h"
@@ -139,4 +142,55 @@ bool HeldFile::Unchanged() const {
   struct stat held {};
   return stat(path_.c_str(), &now) == 0 && fstat(fd_, &held) == 0 && SameFile(now, status_) &&
          SameFile(held, status_);
+}
+
+// Sent only to interrupt a blocking system call: its default action is to do nothing, so one
+// still pending once the handler is gone is dropped.
+constexpr int kInterrupt = SIGURG;
+
+HeldFileWatch::HeldFileWatch() : reader_(pthread_self()) {
+  struct sigaction interrupt {};
+  interrupt.sa_handler = [](int) {};
+  sigemptyset(&interrupt.sa_mask);
+  interrupt.sa_flags = 0;  // no SA_RESTART: the interrupted call fails with EINTR
+  sigaction(kInterrupt, &interrupt, &previous_);
+  thread_ = std::thread([this] { Run(); });
+}
+
+HeldFileWatch::~HeldFileWatch() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  stop_.notify_one();
+  thread_.join();
+  sigaction(kInterrupt, &previous_, nullptr);
+}
+
+void HeldFileWatch::Watch(const HeldFile& file) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  watched_.push_back({file.Path(), file.Status()});
+}
+
+bool HeldFileWatch::SawChange(const HeldFile& file) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (const Watched& watched : watched_) {
+    if (watched.path == file.Path() && watched.changed) return true;
+  }
+  return !file.Unchanged();
+}
+
+void HeldFileWatch::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stop_.wait_for(lock, std::chrono::milliseconds(5), [this] { return stopping_; })) {
+    for (Watched& watched : watched_) {
+      struct stat now {};
+      if (stat(watched.path.c_str(), &now) == 0 && SameFile(now, watched.status)) continue;
+      watched.changed = true;
+    }
+    // A reader blocked on a FIFO swapped in for a while, even one swapped out again, fails
+    // instead of waiting for ever; the reads of regular files that it should be doing are not
+    // interrupted.
+    pthread_kill(reader_, kInterrupt);
+  }
 }

@@ -1,11 +1,17 @@
 #ifndef SLICE2VOL_INPUT_HELDFILE_H
 #define SLICE2VOL_INPUT_HELDFILE_H
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "CompressedStream.h"
 
@@ -44,6 +50,7 @@ class HeldFile {
   std::string Bytes(std::uint64_t offset, std::size_t length) const;
   /// True when its path still names this file, with the size and time it had when opened.
   bool Unchanged() const;
+  const struct stat& Status() const { return status_; }
 
  private:
   HeldFile(std::string path, int fd, const struct stat& status);
@@ -60,6 +67,38 @@ class HeldFile {
   const std::optional<Inflated>& Inflate() const;
   mutable std::optional<std::optional<Inflated>> inflated_;
   mutable std::optional<std::string> header_;
+};
+
+/// While it lives, a thread looks at the watched files' paths every few milliseconds and
+/// remembers a path seen naming another file, or the file changed. Each time it also interrupts
+/// the thread that made it, so that a reader blocked on a FIFO swapped in for a data file fails
+/// instead of waiting for ever; reads of regular files cannot be interrupted.
+class HeldFileWatch {
+ public:
+  HeldFileWatch();
+  ~HeldFileWatch();
+  HeldFileWatch(const HeldFileWatch&) = delete;
+  HeldFileWatch& operator=(const HeldFileWatch&) = delete;
+
+  void Watch(const HeldFile& file);
+  /// True when the file's path named another file at some time, or names it now.
+  bool SawChange(const HeldFile& file) const;
+
+ private:
+  void Run();
+
+  struct Watched {
+    std::string path;
+    struct stat status;
+    bool changed = false;
+  };
+  pthread_t reader_;
+  struct sigaction previous_ {};
+  mutable std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;
+  std::vector<Watched> watched_;
+  std::thread thread_;
 };
 
 #endif

@@ -169,9 +169,10 @@ void CheckImageInformation(const char* path, const itk::ImageIOBase& io, const F
 
 // Each file opened once and held until the pixels are read; a file that changed meanwhile may
 // have given the reader other bytes than the ones checked.
-void CheckUnchanged(const char* path, const std::vector<HeldFile>& files) {
+void CheckUnchanged(const char* path, const std::vector<HeldFile>& files,
+                    const HeldFileWatch& watch) {
   for (const HeldFile& file : files) {
-    if (file.Unchanged()) continue;
+    if (!watch.SawChange(file)) continue;
     throw ReadFailure(path, (&file == &files.front() ? std::string("the file")
                                                      : "its data file " + QuotedName(file.Path())) +
                                 " changed while it was read");
@@ -199,37 +200,48 @@ bool HasRealSamples(const itk::ImageIOBase& io) {
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   std::vector<HeldFile> files;
   files.push_back(HeldFile::Image(path));
+  HeldFileWatch watch;
+  watch.Watch(files.front());
   // A gzip file cut short may no longer show its format; it is damaged all the same.
   if (!files.front().ContentLength()) {
     throw ReadFailure(path, kUndecodableImage);
   }
+  // A reader that failed on a file swapped for another failed because of the swap.
   itk::ImageIOBase::Pointer io;
-  AsDecodingStep(
-      path, [&] { io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode); });
-  if (io.IsNull()) {
-    throw ReadFailure(path, HasSignatureOfDecliningFormat(files.front())
-                                ? kUndecodableImage
-                                : "no supported image format recognises it");
-  }
-  const FormatRules& rules = RulesFor(io->GetNameOfClass());
-  rules.NameDataFiles(files.front(), [&](const std::string& name) {
-    files.push_back(HeldFile::DataFile(path, name));
-    if (!files.back().ContentLength()) {
-      throw ReadFailure(path, kUndecodableImage);
-    }
-  });
-  if (rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
-
-  AsDecodingStep(path, [&] {
-    io->SetFileName(path);
-    ReadInformationUnderFill(*io);
-  });
-  CheckImageInformation(path, *io, rules, files, availableMemory);
   std::vector<char> pixels;
-  AsDecodingStep(
-      path, [&] { pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files)); });
-  if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
-  CheckUnchanged(path, files);
+  try {
+    AsDecodingStep(path, [&] {
+      io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
+    });
+    if (io.IsNull()) {
+      throw ReadFailure(path, HasSignatureOfDecliningFormat(files.front())
+                                  ? kUndecodableImage
+                                  : "no supported image format recognises it");
+    }
+    const FormatRules& rules = RulesFor(io->GetNameOfClass());
+    rules.NameDataFiles(files.front(), [&](const std::string& name) {
+      files.push_back(HeldFile::DataFile(path, name));
+      watch.Watch(files.back());
+      if (!files.back().ContentLength()) {
+        throw ReadFailure(path, kUndecodableImage);
+      }
+    });
+    if (rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
+
+    AsDecodingStep(path, [&] {
+      io->SetFileName(path);
+      ReadInformationUnderFill(*io);
+    });
+    CheckImageInformation(path, *io, rules, files, availableMemory);
+    AsDecodingStep(path, [&] {
+      pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
+    });
+    if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
+  } catch (const PipelineFailure&) {
+    CheckUnchanged(path, files, watch);
+    throw;
+  }
+  CheckUnchanged(path, files, watch);
   CheckSampleRange(path, *io, pixels);
 
   CheckedInput input;

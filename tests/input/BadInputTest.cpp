@@ -10,12 +10,14 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PlainPipeline.h"
@@ -366,6 +368,44 @@ TEST_F(BadInput, AcceptedAtTheirTrueValues) {
     WritePlainVolume(reference);
     EXPECT_TRUE(ReadFile(output.Path("out.vtk")) == ReadFile(reference.output)) << name;
   }
+}
+
+// A data file swapped by another process while the tool reads it, for a FIFO (which would block
+// a reader for ever) or a link to /dev/zero (which gives other bytes), and back: every run ends
+// at once, with the intact file's volume or refused.
+TEST_F(BadInput, DataFileSwappedWhileReadIsNeverReadNorWaitedFor) {
+  const std::string header = output.Path("swap.mhd");
+  WriteFile(header,
+            "ObjectType = Image\nNDims = 2\nDimSize = 40 30\nElementType = MET_UCHAR\n"
+            "ElementDataFile = pair.raw\n");
+  const std::string data = output.Path("pair.raw");
+  WriteFile(data, ReadFile(Image("pair.raw")));
+  ASSERT_EQ(RunTool({"--input2d", header, "--output", output.Path("intact.vtk"), "-d", "1"}).status,
+            0);
+  std::atomic<bool> swapping{true};
+  std::thread swapper([&] {
+    const std::string other = output.Path("other");
+    for (int round = 0; swapping; ++round) {
+      if (round % 2 == 0) {
+        mkfifo(other.c_str(), 0600);
+      } else {
+        symlink("/dev/zero", other.c_str());
+      }
+      rename(other.c_str(), data.c_str());
+      WriteFile(other, ReadFile(Image("pair.raw")));
+      rename(other.c_str(), data.c_str());
+    }
+  });
+  for (int run = 0; run < 60; ++run) {
+    ToolProcess tool({"--input2d", header, "--output", output.Path("out.vtk"), "-d", "1"});
+    const ToolResult result = tool.Wait(10);
+    EXPECT_TRUE(result.status == 2 ||
+                (result.status == 0 &&
+                 ReadFile(output.Path("out.vtk")) == ReadFile(output.Path("intact.vtk"))))
+        << result.status << result.err;
+  }
+  swapping = false;
+  swapper.join();
 }
 
 // The volume must never replace the image it is made from, by whatever name the output reaches
