@@ -472,8 +472,8 @@ class JpegRules : public FormatRules {
 
 // ---- DICOM ----
 
-// A deflated data set cut short can keep GDCM inflating for ever. It follows the file meta
-// group, which is always explicit VR little endian, after a 128-byte preamble and "DICM".
+// The data set follows the file meta group, which is always explicit VR little endian, after a
+// 128-byte preamble and "DICM"; its transfer syntax says how the rest is stored.
 class DicomRules : public FormatRules {
  public:
   bool Damaged(const std::vector<HeldFile>& files) const override {
@@ -482,8 +482,33 @@ class DicomRules : public FormatRules {
     if (meta.compare(0, 8, std::string("DICM\x02\0\0\0", 8)) != 0) return false;
     const std::uint64_t dataSet = 144 + Little(meta, 12, 4);
     const std::string group = file.Bytes(144, std::min<std::size_t>(dataSet - 144, 1 << 16));
-    return group.find(std::string("1.2.840.10008.1.2.1.99", 22)) != std::string::npos &&
-           StreamDamaged(file, dataSet, DeflateWrapping::kBare);
+    // A deflated data set cut short can keep GDCM inflating for ever.
+    if (group.find("1.2.840.10008.1.2.1.99") != std::string::npos) {
+      return StreamDamaged(file, dataSet, DeflateWrapping::kBare);
+    }
+    if (group.find("1.2.840.10008.1.2.2") != std::string::npos) return false;  // big endian
+    const bool implicitVr = group.find(std::string("1.2.840.10008.1.2\0", 18)) != std::string::npos;
+    return LengthPassesEnd(file, dataSet, implicitVr);
+  }
+
+ private:
+  // A value length past the end of the file makes GDCM allocate and read gigabytes for seconds
+  // before it fails. The top-level elements are walked up to the first of undefined length.
+  static bool LengthPassesEnd(const HeldFile& file, std::uint64_t at, bool implicitVr) {
+    while (at + 8 <= file.Size()) {
+      const std::string element = file.Bytes(at, 12);
+      const std::string vr = element.substr(4, 2);
+      const bool longForm = implicitVr || vr == "OB" || vr == "OD" || vr == "OF" || vr == "OL" ||
+                            vr == "OV" || vr == "OW" || vr == "SQ" || vr == "UC" || vr == "UN" ||
+                            vr == "UR" || vr == "UT";
+      const std::uint64_t length = implicitVr ? Little(element, 4, 4)
+                                   : longForm ? Little(element, 8, 4)
+                                              : Little(element, 6, 2);
+      if (length == 0xFFFFFFFF) return false;
+      at += (longForm && !implicitVr ? 12 : 8) + length;
+      if (at > file.Size()) return true;
+    }
+    return false;
   }
 };
 
@@ -607,8 +632,9 @@ std::string DescribeSize(const itk::ImageIOBase& io) {
   return text.str();
 }
 
-bool HasSignatureOfDecliningFormat(const HeldFile& file) {
+const FormatRules* RulesBySignature(const HeldFile& file) {
   const std::string start = file.Bytes(0, 132);
-  return start.compare(0, 2, "\xFF\xD8") == 0 ||
-         (start.size() == 132 && start.compare(128, 4, "DICM") == 0);
+  if (start.compare(0, 2, "\xFF\xD8") == 0) return &RulesFor("JPEGImageIO");
+  if (start.size() == 132 && start.compare(128, 4, "DICM") == 0) return &RulesFor("GDCMImageIO");
+  return nullptr;
 }

@@ -42,9 +42,11 @@ const FormatRules& RulesFor(const std::string& imageIOName);
 /// The image's size as messages give it: "40 x 30".
 std::string DescribeSize(const itk::ImageIOBase& io);
 
-/// True when the file starts as an image of a format whose newer readers decline a header they
-/// cannot decode instead of failing on it (JPEG, DICOM): such a file is damaged, not of an
-/// unknown format.
-bool HasSignatureOfDecliningFormat(const HeldFile& file);
+/// The rules of the format the file's first bytes show it to be, for the formats whose readers
+/// must not see a damaged file even to recognise it (DICOM: GDCM reads the whole file, at the
+/// lengths it gives) or whose newer readers decline a header they cannot decode instead of
+/// failing on it (JPEG, DICOM), so that such a file is damaged, not of an unknown format; null
+/// for the others.
+const FormatRules* RulesBySignature(const HeldFile& file);
 
 #endif

@@ -210,13 +210,15 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   itk::ImageIOBase::Pointer io;
   std::vector<char> pixels;
   try {
+    const FormatRules* bySignature = RulesBySignature(files.front());
+    if (bySignature != nullptr && bySignature->Damaged(files))
+      throw ReadFailure(path, kUndecodableImage);
     AsDecodingStep(path, [&] {
       io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
     });
     if (io.IsNull()) {
-      throw ReadFailure(path, HasSignatureOfDecliningFormat(files.front())
-                                  ? kUndecodableImage
-                                  : "no supported image format recognises it");
+      throw ReadFailure(path, bySignature != nullptr ? kUndecodableImage
+                                                     : "no supported image format recognises it");
     }
     const FormatRules& rules = RulesFor(io->GetNameOfClass());
     rules.NameDataFiles(files.front(), [&](const std::string& name) {
@@ -226,7 +228,7 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
         throw ReadFailure(path, kUndecodableImage);
       }
     });
-    if (rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
+    if (&rules != bySignature && rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
 
     AsDecodingStep(path, [&] {
       io->SetFileName(path);
