@@ -24,18 +24,13 @@ namespace {
 constexpr std::size_t kMostHeaderBytes = 64 * 1024;
 constexpr std::size_t kMostDataFiles = 100000;
 
-std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t width) {
+// A whole number of width bytes at at, in either byte order; bytes past the end count as 0.
+std::uint64_t Number(const std::string& bytes, std::size_t at, std::size_t width,
+                     bool little = true) {
   std::uint64_t value = 0;
-  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
-    value |= std::uint64_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
-  }
-  return value;
-}
-
-std::uint64_t Big(const std::string& bytes, std::size_t at, std::size_t width) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) {
-    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  for (std::size_t i = 0; i < width; ++i) {
+    const std::size_t byte = at + (little ? width - 1 - i : i);
+    value = value << 8 | (byte < bytes.size() ? static_cast<unsigned char>(bytes[byte]) : 0);
   }
   return value;
 }
@@ -266,10 +261,10 @@ class NiftiRules : public FormatRules {
                                  : files[0];
     const HeldFile& data = pair && &header == &files[0] ? files[1] : files[0];
     const std::string& bytes = header.Header("");
-    const bool little = Little(bytes, 0, 4) == 348;
-    if (!little && Big(bytes, 0, 4) != 348) return "";
+    const bool little = Number(bytes, 0, 4) == 348;
+    if (!little && Number(bytes, 0, 4, false) != 348) return "";
     auto field = [&](std::size_t at, std::size_t width) {
-      return little ? Little(bytes, at, width) : Big(bytes, at, width);
+      return Number(bytes, at, width, little);
     };
     float voxOffset = 0;
     const auto raw = static_cast<std::uint32_t>(field(108, 4));
@@ -364,7 +359,6 @@ class TiffDirectory {
     for (std::uint64_t i = 0; i < blocks_ && i < 1000000; ++i) {
       const std::uint64_t start = Field(offsets_.at + i * offsets_.width, offsets_.width);
       const std::uint64_t length = Field(counts_.at + i * counts_.width, counts_.width);
-      if (SaturatingSum(start, length) > file_.Size()) return true;
       if ((compression_ == kDeflate || compression_ == kOldDeflate) &&
           StreamDamaged(file_, start, DeflateWrapping::kZlibOrGzip, length)) {
         return true;
@@ -382,7 +376,7 @@ class TiffDirectory {
 
   std::uint64_t Field(std::uint64_t offset, std::size_t width) const {
     const std::string bytes = file_.Bytes(offset, width);
-    return little_ ? Little(bytes, 0, width) : Big(bytes, 0, width);
+    return Number(bytes, 0, width, little_);
   }
 
   void Read(std::uint64_t entry) {
@@ -480,7 +474,7 @@ class DicomRules : public FormatRules {
     const HeldFile& file = files.front();
     const std::string meta = file.Bytes(128, 16);
     if (meta.compare(0, 8, std::string("DICM\x02\0\0\0", 8)) != 0) return false;
-    const std::uint64_t dataSet = 144 + Little(meta, 12, 4);
+    const std::uint64_t dataSet = 144 + Number(meta, 12, 4);
     const std::string group = file.Bytes(144, std::min<std::size_t>(dataSet - 144, 1 << 16));
     // A deflated data set cut short can keep GDCM inflating for ever.
     if (group.find("1.2.840.10008.1.2.1.99") != std::string::npos) {
@@ -501,9 +495,9 @@ class DicomRules : public FormatRules {
       const bool longForm = implicitVr || vr == "OB" || vr == "OD" || vr == "OF" || vr == "OL" ||
                             vr == "OV" || vr == "OW" || vr == "SQ" || vr == "UC" || vr == "UN" ||
                             vr == "UR" || vr == "UT";
-      const std::uint64_t length = implicitVr ? Little(element, 4, 4)
-                                   : longForm ? Little(element, 8, 4)
-                                              : Little(element, 6, 2);
+      const std::uint64_t length = implicitVr ? Number(element, 4, 4)
+                                   : longForm ? Number(element, 8, 4)
+                                              : Number(element, 6, 2);
       if (length == 0xFFFFFFFF) return false;
       at += (longForm && !implicitVr ? 12 : 8) + length;
       if (at > file.Size()) return true;
@@ -521,16 +515,16 @@ class BmpRules : public FormatRules {
   std::string MissingPixels(const itk::ImageIOBase& io,
                             const std::vector<HeldFile>& files) const override {
     const std::string header = files.front().Bytes(0, 54);
-    if (Little(header, 30, 4) != 0) return "";
-    const std::uint64_t width = Little(header, 18, 4);
-    const auto height = static_cast<std::int32_t>(Little(header, 22, 4));
-    const std::uint64_t rowBytes = (SaturatingProduct(width, Little(header, 28, 2)) + 31) / 32 * 4;
-    return EndsBefore(io, files, files.front(), Little(header, 10, 4),
+    if (Number(header, 30, 4) != 0) return "";
+    const std::uint64_t width = Number(header, 18, 4);
+    const auto height = static_cast<std::int32_t>(Number(header, 22, 4));
+    const std::uint64_t rowBytes = (SaturatingProduct(width, Number(header, 28, 2)) + 31) / 32 * 4;
+    return EndsBefore(io, files, files.front(), Number(header, 10, 4),
                       SaturatingProduct(rowBytes, height < 0 ? -std::int64_t{height} : height));
   }
   bool MayLeavePixelsUnwritten(const itk::ImageIOBase&,
                                const std::vector<HeldFile>& files) const override {
-    return Little(files.front().Bytes(30, 4), 0, 4) != 0;
+    return Number(files.front().Bytes(30, 4), 0, 4) != 0;
   }
 };
 
@@ -587,18 +581,6 @@ class GiplRules : public FormatRules {
 };
 
 }  // namespace
-
-void FormatRules::NameDataFiles(const HeldFile&,
-                                const std::function<void(const std::string&)>&) const {}
-bool FormatRules::Damaged(const std::vector<HeldFile>&) const { return false; }
-std::string FormatRules::MissingPixels(const itk::ImageIOBase&,
-                                       const std::vector<HeldFile>&) const {
-  return "";
-}
-bool FormatRules::MayLeavePixelsUnwritten(const itk::ImageIOBase&,
-                                          const std::vector<HeldFile>&) const {
-  return false;
-}
 
 const FormatRules& RulesFor(const std::string& imageIOName) {
   static const FormatRules none;

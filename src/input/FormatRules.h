@@ -18,22 +18,26 @@ class FormatRules {
   /// Calls hold for each file besides the image that the reader takes the pixels from, as the
   /// image's header names them or as the format derives them, in order; hold opens it, and
   /// throws when it cannot be read.
-  virtual void NameDataFiles(const HeldFile& image,
-                             const std::function<void(const std::string&)>& hold) const;
+  virtual void NameDataFiles(const HeldFile& /*image*/,
+                             const std::function<void(const std::string&)>& /*hold*/) const {}
 
   /// True when the files (the image first, then its data files) hold damage that their reader
   /// would decode without noticing, or that would stall it: found before anything is decoded.
-  virtual bool Damaged(const std::vector<HeldFile>& files) const;
+  virtual bool Damaged(const std::vector<HeldFile>& /*files*/) const { return false; }
 
   /// Once the reader has read the header: why the files cannot give the pixels it promises (a
   /// file that ends before them, damaged data), or an empty text when they can.
-  virtual std::string MissingPixels(const itk::ImageIOBase& io,
-                                    const std::vector<HeldFile>& files) const;
+  virtual std::string MissingPixels(const itk::ImageIOBase& /*io*/,
+                                    const std::vector<HeldFile>& /*files*/) const {
+    return "";
+  }
 
   /// True when the reader can leave some of the pixels unwritten without saying so, whatever
   /// the bytes it leaves look like: its pixels are then always read twice and compared.
-  virtual bool MayLeavePixelsUnwritten(const itk::ImageIOBase& io,
-                                       const std::vector<HeldFile>& files) const;
+  virtual bool MayLeavePixelsUnwritten(const itk::ImageIOBase& /*io*/,
+                                       const std::vector<HeldFile>& /*files*/) const {
+    return false;
+  }
 };
 
 /// The rules of the format whose image IO has this class name.

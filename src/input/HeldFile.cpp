@@ -23,34 +23,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// Why a file cannot be held.
-enum class Refusal { kNone, kMissing, kNotRegular, kFolder, kSystem };
-
-// Opens the file at path, filling fd and status, or says why it cannot. It is looked at before
-// it is opened, and opened without blocking, so that neither a FIFO nor a device is ever read;
-// what was looked at must be what was opened. error holds errno for kSystem.
-Refusal Open(const std::string& path, int& fd, struct stat& status, int& error) {
-  fd = -1;
-  if (stat(path.c_str(), &status) != 0) {
-    error = errno;
-    return error == ENOENT ? Refusal::kMissing : Refusal::kSystem;
-  }
-  if (S_ISDIR(status.st_mode)) return Refusal::kFolder;
-  if (!S_ISREG(status.st_mode)) return Refusal::kNotRegular;
-  fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    error = errno;
-    return Refusal::kSystem;
-  }
-  struct stat opened {};
-  if (fstat(fd, &opened) != 0 || !SameFile(opened, status)) {
-    close(fd);
-    fd = -1;
-    return Refusal::kNotRegular;
-  }
-  return Refusal::kNone;
-}
-
 }  // namespace
 
 HeldFile::HeldFile(std::string path, int fd, const struct stat& status)
@@ -78,26 +50,29 @@ HeldFile HeldFile::DataFile(const std::string& imagePath, const std::string& pat
   return Hold(path, imagePath, "its data file " + QuotedName(path));
 }
 
+// It is looked at before it is opened, and opened without blocking, so that neither a FIFO nor
+// a device is ever read; what was looked at must be what was opened.
 HeldFile HeldFile::Hold(const std::string& path, const std::string& imagePath,
                         const std::string& named) {
-  int fd = -1;
-  int error = 0;
+  const std::string subject = named.empty() ? "it" : named;
+  const std::string systemCause = named.empty() ? "" : named + ": ";
   struct stat status {};
-  switch (Open(path, fd, status, error)) {
-    case Refusal::kNone:
-      return HeldFile(path, fd, status);
-    case Refusal::kMissing:
-      if (!named.empty()) throw ReadFailure(imagePath, named + " is missing");
-      break;
-    case Refusal::kFolder:
-      if (named.empty()) throw ReadFailure(path, "it is a folder, not an image file");
-      [[fallthrough]];
-    case Refusal::kNotRegular:
-      throw ReadFailure(imagePath, (named.empty() ? "it" : named) + " is not a regular file");
-    case Refusal::kSystem:
-      break;
+  if (stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT && !named.empty()) throw ReadFailure(imagePath, named + " is missing");
+    throw ReadFailure(imagePath, systemCause + SystemErrorText(errno));
   }
-  throw ReadFailure(imagePath, (named.empty() ? "" : named + ": ") + SystemErrorText(error));
+  if (S_ISDIR(status.st_mode) && named.empty()) {
+    throw ReadFailure(path, "it is a folder, not an image file");
+  }
+  if (!S_ISREG(status.st_mode)) throw ReadFailure(imagePath, subject + " is not a regular file");
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw ReadFailure(imagePath, systemCause + SystemErrorText(errno));
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !SameFile(opened, status)) {
+    close(fd);
+    throw ReadFailure(imagePath, subject + " is not a regular file");
+  }
+  return HeldFile(path, fd, status);
 }
 
 const std::optional<Inflated>& HeldFile::Inflate() const {

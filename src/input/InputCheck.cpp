@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <new>
 #include <sstream>
 #include <string>
@@ -112,36 +113,20 @@ std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned comp
 
 void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
                       const std::vector<char>& pixels) {
-  const unsigned components = io.GetNumberOfComponents();
-  std::string unreadable;
-  switch (io.GetComponentType()) {
-    case Component::INT:
-      unreadable = FindUnreadableSamples<std::int32_t>(pixels, components);
-      break;
-    case Component::UINT:
-      unreadable = FindUnreadableSamples<std::uint32_t>(pixels, components);
-      break;
-    case Component::LONG:
-      unreadable = FindUnreadableSamples<long>(pixels, components);
-      break;
-    case Component::ULONG:
-      unreadable = FindUnreadableSamples<unsigned long>(pixels, components);
-      break;
-    case Component::LONGLONG:
-      unreadable = FindUnreadableSamples<long long>(pixels, components);
-      break;
-    case Component::ULONGLONG:
-      unreadable = FindUnreadableSamples<unsigned long long>(pixels, components);
-      break;
-    case Component::FLOAT:
-      unreadable = FindUnreadableSamples<float>(pixels, components);
-      break;
-    case Component::DOUBLE:
-      unreadable = FindUnreadableSamples<double>(pixels, components);
-      break;
-    default:  // 8 and 16 bits always fit
-      break;
-  }
+  using Finder = std::string (*)(const std::vector<char>&, unsigned);
+  static const std::map<Component, Finder> kFinders = {
+      // 8 and 16 bits always fit
+      {Component::INT, FindUnreadableSamples<std::int32_t>},
+      {Component::UINT, FindUnreadableSamples<std::uint32_t>},
+      {Component::LONG, FindUnreadableSamples<long>},
+      {Component::ULONG, FindUnreadableSamples<unsigned long>},
+      {Component::LONGLONG, FindUnreadableSamples<long long>},
+      {Component::ULONGLONG, FindUnreadableSamples<unsigned long long>},
+      {Component::FLOAT, FindUnreadableSamples<float>},
+      {Component::DOUBLE, FindUnreadableSamples<double>}};
+  const auto finder = kFinders.find(io.GetComponentType());
+  if (finder == kFinders.end()) return;
+  const std::string unreadable = finder->second(pixels, io.GetNumberOfComponents());
   if (!unreadable.empty()) throw ReadFailure(path, unreadable);
 }
 
