@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "MemoryBudget.h"
-#include "SaturatingArithmetic.h"
 #include "TestFiles.h"
 
 namespace {
@@ -45,15 +44,6 @@ TEST(ControlGroupMemoryLimit, LowestLimitOnTheWayToTheRoot) {
     EXPECT_EQ(ControlGroupMemoryLimit(c.procSelfCgroup, root.Path(".")), c.limit)
         << c.procSelfCgroup;
   }
-}
-
-TEST(MemoryBudget, ArithmeticHoldsAtTheTopInsteadOfWrapping) {
-  EXPECT_EQ(SaturatingProduct(2147483647, 2147483647), 4611686014132420609u);
-  EXPECT_EQ(SaturatingProduct(std::uint64_t{1} << 32, std::uint64_t{1} << 32), kNone);
-  EXPECT_EQ(SaturatingSum(kNone - 1, 1), kNone);
-  EXPECT_EQ(SaturatingSum(kNone, 1), kNone);
-  EXPECT_GT(AvailableMemoryBytes(), std::uint64_t{1} << 20);
-  EXPECT_LT(AvailableMemoryBytes(), kNone);
 }
 
 }  // namespace
