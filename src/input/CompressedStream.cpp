@@ -22,6 +22,7 @@ std::optional<Inflated> InflateToEnd(const HeldFile& file, std::uint64_t offset,
   std::vector<unsigned char> input(kChunkBytes);
   std::vector<unsigned char> output(kChunkBytes);
   z_stream stream{};
+  stream.next_in = input.data();
   // Feeds the stream a chunk at a time, keeping at least two bytes in view when the stream has
   // them, to see whether another gzip member follows one that ended.
   auto refill = [&] {

@@ -159,9 +159,11 @@ class MetaImageRules : public FormatRules {
   void NameDataFiles(const HeldFile& image,
                      const std::function<void(const std::string&)>& hold) const override {
     const Header header(image);
-    if (!header.local && !header.data.empty()) {
-      NameListedFiles(image, header.text, header.data, header.dataLineEnd, hold);
-    }
+    if (header.local || header.data.empty()) return;
+    // A LIST's names fill the rest of the header file.
+    const bool list = header.data.compare(0, 4, "LIST") == 0;
+    NameListedFiles(image, list ? image.Bytes(0, kMostHeaderBytes) : header.text, header.data,
+                    header.dataLineEnd, hold);
   }
 
   bool Damaged(const std::vector<HeldFile>& files) const override {
@@ -540,33 +542,21 @@ class VtkRules : public FormatRules {
     if (vtk.GetFileType() != itk::IOFileEnum::ASCII) {
       return EndsBefore(io, files, files.front(), vtk.GetHeaderSize(), PixelBytes(io));
     }
-    const auto samples = static_cast<std::uint64_t>(io.GetImageSizeInComponents());
-    std::uint64_t found = 0;
-    std::string token;
-    // A whole token read: false when it is not a finite number.
-    auto take = [&] {
+    const HeldFile& file = files.front();
+    const std::uint64_t headerSize = vtk.GetHeaderSize();
+    const std::string text = file.Bytes(
+        headerSize, static_cast<std::size_t>(file.Size() - std::min(file.Size(), headerSize)));
+    const char* at = text.c_str();
+    for (auto samples = io.GetImageSizeInComponents(); samples > 0; --samples) {
       char* end = nullptr;
-      const double value = std::strtod(token.c_str(), &end);
-      token.clear();
-      ++found;
-      return *end == '\0' && std::isfinite(value);
-    };
-    std::uint64_t at = vtk.GetHeaderSize();
-    for (std::string chunk; found < samples; at += chunk.size()) {
-      chunk = files.front().Bytes(at, 1 << 20);
-      if (chunk.empty()) {
-        if (!token.empty() && !take()) return kUndecodableImage;
-        break;
+      const double value = std::strtod(at, &end);
+      if (end == at || !std::isfinite(value) ||
+          !(*end == '\0' || std::isspace(static_cast<unsigned char>(*end)))) {
+        return kUndecodableImage;
       }
-      for (std::size_t i = 0; i < chunk.size() && found < samples; ++i) {
-        if (!std::isspace(static_cast<unsigned char>(chunk[i]))) {
-          token += chunk[i];
-        } else if (!token.empty() && !take()) {
-          return kUndecodableImage;
-        }
-      }
+      at = end;
     }
-    return found < samples ? kUndecodableImage : "";
+    return "";
   }
 };
 

@@ -1,6 +1,5 @@
 #include "InputCheck.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -165,18 +164,6 @@ void CheckUnchanged(const char* path, const std::vector<HeldFile>& files,
 }
 
 }  // namespace
-
-void CheckLibraryReports(const char* path, const std::string& printed) {
-  // libjpeg (also inside libtiff), libtiff, libpng, GDCM and ITK's own readers, in their words.
-  static const char* const kDamageSigns[] = {
-      "premature end", "corrupt",   "incomplete",     "not enough",        "short read",
-      "read error",    "truncated", "unexpected end", "could not be read", "decoding error"};
-  std::string lowered = printed;
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* sign : kDamageSigns) {
-    if (lowered.find(sign) != std::string::npos) throw ReadFailure(path, kUndecodableImage);
-  }
-}
 
 bool HasRealSamples(const itk::ImageIOBase& io) {
   return io.GetComponentType() == Component::FLOAT || io.GetComponentType() == Component::DOUBLE;

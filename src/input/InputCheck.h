@@ -24,12 +24,6 @@ struct CheckedInput {
 /// corrupt files.
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory);
 
-/// Throws the damaged-file ReadFailure for the image at path when what the image libraries
-/// printed while they read it, or worked on its pixels, reports damage: a premature end, a short
-/// read, corrupt or incomplete data. Their other warnings (an unknown tag, an ancillary chunk's
-/// checksum) say nothing about the pixels and pass.
-void CheckLibraryReports(const char* path, const std::string& printed);
-
 /// True for component types the tool reads as double; the others are read as 64-bit integers.
 bool HasRealSamples(const itk::ImageIOBase& io);
 

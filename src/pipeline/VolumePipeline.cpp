@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <iostream>
@@ -106,6 +107,22 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   SliceImage::Pointer slice = threshold->GetOutput();
   slice->DisconnectPipeline();
   return slice;
+}
+
+// What the image libraries printed while they read the image, or worked on its pixels, refuses
+// the file as damaged when it reports damage: a premature end, a short read, corrupt or
+// incomplete data, in the words of libjpeg (also inside libtiff), libtiff, libpng, GDCM and
+// ITK's own readers. Their other warnings (an unknown tag, an ancillary chunk's checksum) say
+// nothing about the pixels and pass.
+void CheckLibraryReports(const char* path, const std::string& printed) {
+  static const char* const kDamageSigns[] = {
+      "premature end", "corrupt",   "incomplete",     "not enough",        "short read",
+      "read error",    "truncated", "unexpected end", "could not be read", "decoding error"};
+  std::string lowered = printed;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* sign : kDamageSigns) {
+    if (lowered.find(sign) != std::string::npos) throw ReadFailure(path, kUndecodableImage);
+  }
 }
 
 // The image libraries run under a crash guard, and what they print is weighed, not shown:
