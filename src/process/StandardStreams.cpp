@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -83,8 +84,10 @@ LibraryOutputCapture::~LibraryOutputCapture() {
 
 std::string LibraryOutputCapture::Text() const {
   std::fflush(stdout);
-  std::string text(kMostKept, '\0');
-  const ssize_t read = capture_ >= 0 ? pread(capture_, &text[0], text.size(), 0) : 0;
+  struct stat status {};
+  if (capture_ < 0 || fstat(capture_, &status) != 0 || status.st_size <= 0) return "";
+  std::string text(std::min(static_cast<std::size_t>(status.st_size), kMostKept), '\0');
+  const ssize_t read = pread(capture_, &text[0], text.size(), 0);
   text.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
   return text;
 }
