@@ -147,8 +147,8 @@ BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory
   }
 }
 
-// ITK still speaks while it crops and writes (about a spacing too small to invert, say); what
-// it says is weighed as while it reads.
+// ITK still speaks while it crops (about a spacing too small to invert, say); what it says is
+// weighed as while it reads.
 template <typename Stage>
 auto HearingLibraries(const char* inputPath, Stage stage) {
   const LibraryOutputCapture libraries;
@@ -330,8 +330,8 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
   CheckOutputDestination(outputPath, binary.inputFiles);
   CheckOutputRoom(outputPath, *slice, tileDepth);
   CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
-  HearingLibraries(inputPath, [&] {
-    WriteVolume(slice, tileDepth, outputPath);
-    return true;
-  });
+  // What ITK says while it writes is kept from the user too, but not weighed: the input was
+  // weighed already, and the volume is committed by the time the writer returns.
+  const LibraryOutputCapture writing;
+  WriteVolume(slice, tileDepth, outputPath);
 }
