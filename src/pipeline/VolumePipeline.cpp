@@ -69,8 +69,10 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   using ThresholdFilter = itk::HistogramThresholdImageFilter<InputImage, SliceImage, SliceImage>;
   using OtsuFilter = itk::OtsuThresholdImageFilter<InputImage, SliceImage, SliceImage>;
 
+  // The pixels come from the buffer the input was read into. The reader still opens the file it
+  // is given, to see that it can: not the input, which may have been swapped for a FIFO since.
   typename Reader::Pointer reader = Reader::New();
-  reader->SetFileName(inputPath);
+  reader->SetFileName("/dev/null");
   reader->SetImageIO(input);
 
   std::map<std::string, typename ThresholdFilter::Pointer> thresholdFilters;

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -371,42 +372,46 @@ TEST_F(BadInput, AcceptedAtTheirTrueValues) {
   }
 }
 
-// A data file swapped by another process while the tool reads it, for a FIFO (which would block
-// a reader for ever) or a link to /dev/zero (which gives other bytes), and back: every run ends
-// at once, with the intact file's volume or refused.
-TEST_F(BadInput, DataFileSwappedWhileReadIsNeverReadNorWaitedFor) {
-  const std::string header = output.Path("swap.mhd");
-  WriteFile(header,
+// A file swapped by another process while the tool reads it (a data file its header names, or
+// the input itself) for a FIFO, which would block a reader for ever, or a link to /dev/zero,
+// which gives other bytes, and back: every run ends at once, with the intact volume or refused.
+TEST_F(BadInput, FileSwappedWhileReadIsNeverReadNorWaitedFor) {
+  WriteFile(output.Path("swap.mhd"),
             "ObjectType = Image\nNDims = 2\nDimSize = 40 30\nElementType = MET_UCHAR\n"
             "ElementDataFile = pair.raw\n");
-  const std::string data = output.Path("pair.raw");
-  WriteFile(data, ReadFile(Image("pair.raw")));
-  ASSERT_EQ(RunTool({"--input2d", header, "--output", output.Path("intact.vtk"), "-d", "1"}).status,
-            0);
-  std::atomic<bool> swapping{true};
-  std::thread swapper([&] {
-    const std::string other = output.Path("other");
-    for (int round = 0; swapping; ++round) {
-      if (round % 2 == 0) {
-        mkfifo(other.c_str(), 0600);
-      } else {
-        symlink("/dev/zero", other.c_str());
+  WriteFile(output.Path("pair.raw"), ReadFile(Image("pair.raw")));
+  WriteFile(output.Path("in.png"), ReadFile(Image("good.png")));
+  for (const auto& [input, swapped] : {std::pair{"swap.mhd", "pair.raw"}, {"in.png", "in.png"}}) {
+    const std::vector<std::string> arguments = {
+        "--input2d", output.Path(input), "--output", output.Path("out.vtk"), "-d", "1"};
+    ASSERT_EQ(RunTool(arguments).status, 0);
+    const std::string intact = ReadFile(output.Path("out.vtk"));
+    const std::string original = ReadFile(output.Path(swapped));
+    std::atomic<bool> swapping{true};
+    std::thread swapper([&, swapped = output.Path(swapped)] {
+      const std::string other = output.Path("other");
+      for (int round = 0; swapping; ++round) {
+        if (round % 2 == 0) {
+          mkfifo(other.c_str(), 0600);
+        } else {
+          symlink("/dev/zero", other.c_str());
+        }
+        rename(other.c_str(), swapped.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WriteFile(other, original);
+        rename(other.c_str(), swapped.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
-      rename(other.c_str(), data.c_str());
-      WriteFile(other, ReadFile(Image("pair.raw")));
-      rename(other.c_str(), data.c_str());
+    });
+    for (int run = 0; run < 40; ++run) {
+      const ToolResult result = ToolProcess(arguments).Wait(10);
+      EXPECT_TRUE(result.status == 2 ||
+                  (result.status == 0 && ReadFile(output.Path("out.vtk")) == intact))
+          << input << ' ' << result.status << result.err;
     }
-  });
-  for (int run = 0; run < 60; ++run) {
-    ToolProcess tool({"--input2d", header, "--output", output.Path("out.vtk"), "-d", "1"});
-    const ToolResult result = tool.Wait(10);
-    EXPECT_TRUE(result.status == 2 ||
-                (result.status == 0 &&
-                 ReadFile(output.Path("out.vtk")) == ReadFile(output.Path("intact.vtk"))))
-        << result.status << result.err;
+    swapping = false;
+    swapper.join();
   }
-  swapping = false;
-  swapper.join();
 }
 
 // The volume must never replace the image it is made from, by whatever name the output reaches
