@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "Failures.h"
 #include "FaithfulRead.h"
@@ -171,20 +172,23 @@ bool HasRealSamples(const itk::ImageIOBase& io) {
 
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   std::vector<HeldFile> files;
-  files.push_back(HeldFile::Image(path));
   HeldFileWatch watch;
-  watch.Watch(files.front());
-  // A gzip file cut short may no longer show its format; it is damaged all the same.
-  if (!files.front().ContentLength()) {
-    throw ReadFailure(path, kUndecodableImage);
-  }
+  // Each file is watched from when it is held. A gzip file cut short may no longer show its
+  // format; it is damaged all the same.
+  auto hold = [&](HeldFile file) {
+    files.push_back(std::move(file));
+    watch.Watch(files.back());
+    if (!files.back().ContentLength()) throw ReadFailure(path, kUndecodableImage);
+  };
+  hold(HeldFile::Image(path));
   // A reader that failed on a file swapped for another failed because of the swap.
   itk::ImageIOBase::Pointer io;
   std::vector<char> pixels;
   try {
     const FormatRules* bySignature = RulesBySignature(files.front());
-    if (bySignature != nullptr && bySignature->Damaged(files))
+    if (bySignature != nullptr && bySignature->Damaged(files)) {
       throw ReadFailure(path, kUndecodableImage);
+    }
     AsDecodingStep(path, [&] {
       io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
     });
@@ -193,13 +197,8 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
                                                      : "no supported image format recognises it");
     }
     const FormatRules& rules = RulesFor(io->GetNameOfClass());
-    rules.NameDataFiles(files.front(), [&](const std::string& name) {
-      files.push_back(HeldFile::DataFile(path, name));
-      watch.Watch(files.back());
-      if (!files.back().ContentLength()) {
-        throw ReadFailure(path, kUndecodableImage);
-      }
-    });
+    rules.NameDataFiles(files.front(),
+                        [&](const std::string& name) { hold(HeldFile::DataFile(path, name)); });
     if (&rules != bySignature && rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
 
     AsDecodingStep(path, [&] {

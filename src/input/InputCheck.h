@@ -19,8 +19,8 @@ struct CheckedInput {
 /// unreadable or empty; no registered image format recognises it; it is damaged (its header
 /// cannot be decoded, its compressed data is cut or corrupt, it ends before its pixels, or its
 /// reader leaves pixels unwritten); it holds more than one slice; reading its pixels would take
-/// more than availableMemory bytes; or it holds samples that neither 64-bit integer nor double
-/// pixels can hold. Run under a CrashGuard: the decoders behind the formats can crash on
+/// more than availableMemory bytes; it holds samples that neither 64-bit integer nor double
+/// pixels can hold; or a file changed while it was read. Run under a CrashGuard: the decoders behind the formats can crash on
 /// corrupt files.
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory);
 
