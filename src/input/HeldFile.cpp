@@ -1,13 +1,11 @@
 #include "HeldFile.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <utility>
 
 #include "Failures.h"
@@ -123,49 +121,23 @@ bool HeldFile::Unchanged() const {
 // still pending once the handler is gone is dropped.
 constexpr int kInterrupt = SIGURG;
 
-HeldFileWatch::HeldFileWatch() : reader_(pthread_self()) {
+BlockedOpenBreaker::BlockedOpenBreaker() {
   struct sigaction interrupt {};
   interrupt.sa_handler = [](int) {};
   sigemptyset(&interrupt.sa_mask);
   interrupt.sa_flags = 0;  // no SA_RESTART: the interrupted call fails with EINTR
   sigaction(kInterrupt, &interrupt, &previous_);
-  thread_ = std::thread([this] { Run(); });
+  struct sigevent event {};
+  event.sigev_notify = SIGEV_THREAD_ID;
+  event.sigev_signo = kInterrupt;
+  event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which glibc names only from 2.38
+  constexpr struct timespec kEvery = {0, 5'000'000};
+  const struct itimerspec ticks = {kEvery, kEvery};
+  ticking_ = timer_create(CLOCK_MONOTONIC, &event, &timer_) == 0;
+  if (ticking_) timer_settime(timer_, 0, &ticks, nullptr);
 }
 
-HeldFileWatch::~HeldFileWatch() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  stop_.notify_one();
-  thread_.join();
+BlockedOpenBreaker::~BlockedOpenBreaker() {
+  if (ticking_) timer_delete(timer_);
   sigaction(kInterrupt, &previous_, nullptr);
-}
-
-void HeldFileWatch::Watch(const HeldFile& file) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  watched_.push_back({file.Path(), file.Status()});
-}
-
-bool HeldFileWatch::SawChange(const HeldFile& file) const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  for (const Watched& watched : watched_) {
-    if (watched.path == file.Path() && watched.changed) return true;
-  }
-  return !file.Unchanged();
-}
-
-void HeldFileWatch::Run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stop_.wait_for(lock, std::chrono::milliseconds(5), [this] { return stopping_; })) {
-    for (Watched& watched : watched_) {
-      struct stat now {};
-      if (stat(watched.path.c_str(), &now) == 0 && SameFile(now, watched.status)) continue;
-      watched.changed = true;
-    }
-    // A reader blocked on a FIFO swapped in for a while, even one swapped out again, fails
-    // instead of waiting for ever; the reads of regular files that it should be doing are not
-    // interrupted.
-    pthread_kill(reader_, kInterrupt);
-  }
 }

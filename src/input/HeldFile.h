@@ -1,17 +1,13 @@
 #ifndef SLICE2VOL_INPUT_HELDFILE_H
 #define SLICE2VOL_INPUT_HELDFILE_H
 
-#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "CompressedStream.h"
 
@@ -69,36 +65,20 @@ class HeldFile {
   mutable std::optional<std::string> header_;
 };
 
-/// While it lives, a thread looks at the watched files' paths every few milliseconds and
-/// remembers a path seen naming another file, or the file changed. Each time it also interrupts
-/// the thread that made it, so that a reader blocked on a FIFO swapped in for a data file fails
-/// instead of waiting for ever; reads of regular files cannot be interrupted.
-class HeldFileWatch {
+/// While it lives, the thread that made it is interrupted every few milliseconds, so that a
+/// reader blocked opening a FIFO swapped in for a held file fails instead of waiting for ever;
+/// reads of regular files cannot be interrupted. A swapped file is then seen by Unchanged.
+class BlockedOpenBreaker {
  public:
-  HeldFileWatch();
-  ~HeldFileWatch();
-  HeldFileWatch(const HeldFileWatch&) = delete;
-  HeldFileWatch& operator=(const HeldFileWatch&) = delete;
-
-  void Watch(const HeldFile& file);
-  /// True when the file's path named another file at some time, or names it now.
-  bool SawChange(const HeldFile& file) const;
+  BlockedOpenBreaker();
+  ~BlockedOpenBreaker();
+  BlockedOpenBreaker(const BlockedOpenBreaker&) = delete;
+  BlockedOpenBreaker& operator=(const BlockedOpenBreaker&) = delete;
 
  private:
-  void Run();
-
-  struct Watched {
-    std::string path;
-    struct stat status;
-    bool changed = false;
-  };
-  pthread_t reader_;
   struct sigaction previous_ {};
-  mutable std::mutex mutex_;
-  std::condition_variable stop_;
-  bool stopping_ = false;
-  std::vector<Watched> watched_;
-  std::thread thread_;
+  timer_t timer_{};
+  bool ticking_ = false;
 };
 
 #endif

@@ -22,23 +22,6 @@ namespace {
 
 using Component = itk::IOComponentEnum;
 
-// Anything a reader throws is the file's fault, except memory really running out. A length
-// read from a damaged header can also make an allocation impossible; that is the file's too.
-template <typename Step>
-void AsDecodingStep(const char* path, Step step) {
-  try {
-    step();
-  } catch (const PipelineFailure&) {
-    throw;
-  } catch (const std::bad_array_new_length&) {
-    throw ReadFailure(path, kUndecodableImage);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    throw ReadFailure(path, kUndecodableImage);
-  }
-}
-
 // The pixels are read at the file's own type, at worst twice, and ITK's reader converts them,
 // to 8-byte pixels at most, then the threshold filter makes one byte each.
 void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pixels,
@@ -152,12 +135,11 @@ void CheckImageInformation(const char* path, const itk::ImageIOBase& io, const F
   if (!missing.empty()) throw ReadFailure(path, missing);
 }
 
-// Each file opened once and held until the pixels are read; a file that changed meanwhile may
-// have given the reader other bytes than the ones checked.
-void CheckUnchanged(const char* path, const std::vector<HeldFile>& files,
-                    const HeldFileWatch& watch) {
+// Each file is held open until the pixels are read; a file that changed meanwhile may have
+// given the reader other bytes than the ones checked.
+void CheckUnchanged(const char* path, const std::vector<HeldFile>& files) {
   for (const HeldFile& file : files) {
-    if (!watch.SawChange(file)) continue;
+    if (file.Unchanged()) continue;
     throw ReadFailure(path, (&file == &files.front() ? std::string("the file")
                                                      : "its data file " + QuotedName(file.Path())) +
                                 " changed while it was read");
@@ -172,26 +154,21 @@ bool HasRealSamples(const itk::ImageIOBase& io) {
 
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   std::vector<HeldFile> files;
-  HeldFileWatch watch;
-  // Each file is watched from when it is held. A gzip file cut short may no longer show its
-  // format; it is damaged all the same.
+  // A gzip file cut short may no longer show its format; it is damaged all the same.
   auto hold = [&](HeldFile file) {
     files.push_back(std::move(file));
-    watch.Watch(files.back());
     if (!files.back().ContentLength()) throw ReadFailure(path, kUndecodableImage);
   };
   hold(HeldFile::Image(path));
-  // A reader that failed on a file swapped for another failed because of the swap.
   itk::ImageIOBase::Pointer io;
   std::vector<char> pixels;
   try {
+    const BlockedOpenBreaker breaker;
     const FormatRules* bySignature = RulesBySignature(files.front());
     if (bySignature != nullptr && bySignature->Damaged(files)) {
       throw ReadFailure(path, kUndecodableImage);
     }
-    AsDecodingStep(path, [&] {
-      io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
-    });
+    io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
     if (io.IsNull()) {
       throw ReadFailure(path, bySignature != nullptr ? kUndecodableImage
                                                      : "no supported image format recognises it");
@@ -200,21 +177,29 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
     rules.NameDataFiles(files.front(),
                         [&](const std::string& name) { hold(HeldFile::DataFile(path, name)); });
     if (&rules != bySignature && rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
-
-    AsDecodingStep(path, [&] {
-      io->SetFileName(path);
-      ReadInformationUnderFill(*io);
-    });
+    io->SetFileName(path);
+    ReadInformationUnderFill(*io);
     CheckImageInformation(path, *io, rules, files, availableMemory);
-    AsDecodingStep(path, [&] {
-      pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
-    });
+    pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
     if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
-  } catch (const PipelineFailure&) {
-    CheckUnchanged(path, files, watch);
-    throw;
+  } catch (...) {
+    // A reader that failed on a file swapped for another failed because of the swap. Anything
+    // else a reader throws is the file's fault, except memory really running out; a length
+    // read from a damaged header can also make an allocation impossible, which is the file's.
+    CheckUnchanged(path, files);
+    try {
+      throw;
+    } catch (const PipelineFailure&) {
+      throw;
+    } catch (const std::bad_array_new_length&) {
+      throw ReadFailure(path, kUndecodableImage);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (...) {
+      throw ReadFailure(path, kUndecodableImage);
+    }
   }
-  CheckUnchanged(path, files, watch);
+  CheckUnchanged(path, files);
   CheckSampleRange(path, *io, pixels);
 
   CheckedInput input;

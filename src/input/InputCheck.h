@@ -20,8 +20,8 @@ struct CheckedInput {
 /// cannot be decoded, its compressed data is cut or corrupt, it ends before its pixels, or its
 /// reader leaves pixels unwritten); it holds more than one slice; reading its pixels would take
 /// more than availableMemory bytes; it holds samples that neither 64-bit integer nor double
-/// pixels can hold; or a file changed while it was read. Run under a CrashGuard: the decoders behind the formats can crash on
-/// corrupt files.
+/// pixels can hold; or a file changed while it was read. Run under a CrashGuard: the decoders
+/// behind the formats can crash on corrupt files.
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory);
 
 /// True for component types the tool reads as double; the others are read as 64-bit integers.
