@@ -6,7 +6,7 @@
 # package files, which ITK loads, name: without them every configure warns about each.
 set -euo pipefail
 
-packages=(cmake make g++ libinsighttoolkit5-dev libgdcm-tools)
+packages=(cmake make g++ libinsighttoolkit5-dev libtiff-dev libgdcm-tools)
 if [[ "${1:-}" == "--with-tests" ]]; then
   packages+=(libgtest-dev clang libclang-rt-dev python3-vtk9 python3-meshio groff-base dpkg-dev)
 fi

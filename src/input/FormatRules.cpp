@@ -1,6 +1,8 @@
 #include "FormatRules.h"
 
 #include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "Failures.h"
@@ -340,76 +343,61 @@ class BioRadRules : public FormatRules {
 
 // ---- TIFF and LSM ----
 
-// The first directory of a classic TIFF file (BigTIFF is left to libtiff), as far as it decides
-// whether the file holds what its entries promise. libtiff reads a cut directory with a warning,
-// dropping the tags it cannot read and the pixels of a strip cut short, and stops inflating a
-// Deflate strip once it has the strip's pixels, before the stream's checksum.
-class TiffDirectory {
- public:
-  explicit TiffDirectory(const HeldFile& file) : file_(file) {
-    little_ = file.Bytes(0, 1) == "I";
-    if (Field(2, 2) != 42) return;
-    const std::uint64_t directory = Field(4, 4);
-    const std::uint64_t entries = Field(directory, 2);
-    cut_ = directory + 2 + entries * 12 > file.Size();
-    for (std::uint64_t i = 0; i < entries && !cut_; ++i) Read(directory + 2 + i * 12);
-  }
+// libtiff reads the held file through these, from where it last sought.
+struct TiffCursor {
+  const HeldFile& file;
+  toff_t at = 0;
+};
 
-  bool Damaged() const {
-    if (cut_) return true;
-    if (offsets_.width == 0 || counts_.width == 0) return false;
-    for (std::uint64_t i = 0; i < blocks_ && i < 1000000; ++i) {
-      const std::uint64_t start = Field(offsets_.at + i * offsets_.width, offsets_.width);
-      const std::uint64_t length = Field(counts_.at + i * counts_.width, counts_.width);
-      if ((compression_ == kDeflate || compression_ == kOldDeflate) &&
-          StreamDamaged(file_, start, DeflateWrapping::kZlibOrGzip, length)) {
+tmsize_t ReadTiff(thandle_t cursor, void* buffer, tmsize_t size) {
+  auto& held = *static_cast<TiffCursor*>(cursor);
+  const ssize_t read = pread(held.file.Descriptor(), buffer, static_cast<std::size_t>(size),
+                             static_cast<off_t>(held.at));
+  held.at += static_cast<toff_t>(std::max<ssize_t>(read, 0));
+  return read;
+}
+
+toff_t SeekTiff(thandle_t cursor, toff_t offset, int whence) {
+  auto& held = *static_cast<TiffCursor*>(cursor);
+  const toff_t from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? held.at : held.file.Size();
+  return held.at = from + offset;
+}
+
+toff_t TiffSize(thandle_t cursor) { return static_cast<TiffCursor*>(cursor)->file.Size(); }
+
+// libtiff reads a directory cut short with a warning, dropping the tags it cannot read, and
+// stops inflating a Deflate strip or tile once it has its pixels, before the stream's
+// checksum: each one is inflated here to its end. The first directory is the one read.
+class TiffRules : public FormatRules {
+ public:
+  bool Damaged(const std::vector<HeldFile>& files) const override {
+    TiffCursor cursor{files.front()};
+    const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(
+        TIFFClientOpen(
+            files.front().Path().c_str(), "rm", &cursor, ReadTiff,
+            [](thandle_t, void*, tmsize_t) -> tmsize_t { return -1; }, SeekTiff,
+            [](thandle_t) { return 0; }, TiffSize, [](thandle_t, void**, toff_t*) { return 0; },
+            [](thandle_t, void*, toff_t) {}),
+        TIFFClose);
+    std::uint16_t compression = COMPRESSION_NONE;
+    std::uint64_t* offsets = nullptr;
+    std::uint64_t* lengths = nullptr;
+    if (!tiff || !TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression) ||
+        (compression != COMPRESSION_ADOBE_DEFLATE && compression != COMPRESSION_DEFLATE) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_STRIPBYTECOUNTS, &lengths)) {
+      return false;
+    }
+    const std::uint32_t blocks =
+        TIFFIsTiled(tiff.get()) ? TIFFNumberOfTiles(tiff.get()) : TIFFNumberOfStrips(tiff.get());
+    for (std::uint32_t i = 0; i < blocks; ++i) {
+      if (StreamDamaged(files.front(), offsets[i], DeflateWrapping::kZlibOrGzip, lengths[i])) {
         return true;
       }
     }
     return false;
   }
 
- private:
-  struct Array {
-    std::uint64_t at = 0;
-    std::uint64_t width = 0;
-  };
-  static constexpr unsigned kDeflate = 8, kOldDeflate = 32946;
-
-  std::uint64_t Field(std::uint64_t offset, std::size_t width) const {
-    const std::string bytes = file_.Bytes(offset, width);
-    return Number(bytes, 0, width, little_);
-  }
-
-  void Read(std::uint64_t entry) {
-    constexpr std::uint64_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
-    const auto tag = static_cast<unsigned>(Field(entry, 2));
-    const std::uint64_t type = Field(entry + 2, 2);
-    const std::uint64_t count = Field(entry + 4, 4);
-    const std::uint64_t typeBytes = type < 14 ? kTypeBytes[type] : 0;
-    const std::uint64_t bytes = SaturatingProduct(typeBytes, count);
-    const std::uint64_t values = bytes <= 4 ? entry + 8 : Field(entry + 8, 4);
-    if (SaturatingSum(values, bytes) > file_.Size()) cut_ = true;
-    if (type != 3 && type != 4) return;
-    if (tag == 259) compression_ = static_cast<unsigned>(Field(values, typeBytes));
-    if (tag == 273 || tag == 324) offsets_ = {values, typeBytes}, blocks_ = count;
-    if (tag == 279 || tag == 325) counts_ = {values, typeBytes};
-  }
-
-  const HeldFile& file_;
-  bool little_ = true;
-  bool cut_ = false;
-  unsigned compression_ = 1;
-  Array offsets_;
-  Array counts_;
-  std::uint64_t blocks_ = 0;
-};
-
-class TiffRules : public FormatRules {
- public:
-  bool Damaged(const std::vector<HeldFile>& files) const override {
-    return TiffDirectory(files.front()).Damaged();
-  }
   // ITK's reader writes nothing for some 32-bit integer samples; only 8- and 16-bit ones are
   // known always to be written.
   bool MayLeavePixelsUnwritten(const itk::ImageIOBase& io,

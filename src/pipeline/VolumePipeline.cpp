@@ -118,8 +118,9 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
 // nothing about the pixels and pass.
 void CheckLibraryReports(const char* path, const std::string& printed) {
   static const char* const kDamageSigns[] = {
-      "premature end", "corrupt",   "incomplete",     "not enough",        "short read",
-      "read error",    "truncated", "unexpected end", "could not be read", "decoding error"};
+      "premature end",     "corrupt",        "incomplete", "not enough",
+      "short read",        "read error",     "truncated",  "unexpected end",
+      "could not be read", "decoding error", "io error"};
   std::string lowered = printed;
   for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const char* sign : kDamageSigns) {
