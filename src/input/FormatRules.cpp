@@ -19,6 +19,7 @@
 #include "QuotedName.h"
 #include "SaturatingArithmetic.h"
 #include "itkVTKImageIO.h"
+#include "nifti1_io.h"
 
 namespace {
 
@@ -265,24 +266,22 @@ class NiftiRules : public FormatRules {
                                  ? files[1]
                                  : files[0];
     const HeldFile& data = pair && &header == &files[0] ? files[1] : files[0];
+    nifti_1_header fields{};
     const std::string& bytes = header.Header("");
-    const bool little = Number(bytes, 0, 4) == 348;
-    if (!little && Number(bytes, 0, 4, false) != 348) return "";
-    auto field = [&](std::size_t at, std::size_t width) {
-      return Number(bytes, at, width, little);
-    };
-    float voxOffset = 0;
-    const auto raw = static_cast<std::uint32_t>(field(108, 4));
-    std::memcpy(&voxOffset, &raw, sizeof voxOffset);
-    const std::uint64_t bitsPerPixel = field(72, 2);
-    if (!(voxOffset >= 0 && voxOffset < 1e15F) || bitsPerPixel == 0) return "";
-    const auto offset = static_cast<std::uint64_t>(voxOffset);
-    if (!pair && offset < 348) return "";
+    std::memcpy(&fields, bytes.data(), std::min(bytes.size(), sizeof fields));
+    if (fields.sizeof_hdr != 348) swap_nifti_header(&fields, 1);
+    if (fields.sizeof_hdr != 348 || !(fields.vox_offset >= 0 && fields.vox_offset < 1e15F) ||
+        fields.bitpix <= 0) {
+      return "";
+    }
     std::uint64_t pixels = 1;
     for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
       pixels = SaturatingProduct(pixels, io.GetDimensions(i));
     }
-    return EndsBefore(io, files, data, offset, SaturatingProduct(pixels, bitsPerPixel) / 8);
+    // nifticlib reads a .nii file's pixels from no earlier than the end of its header.
+    const float offset = pair ? fields.vox_offset : std::max(fields.vox_offset, 348.0F);
+    return EndsBefore(io, files, data, static_cast<std::uint64_t>(offset),
+                      SaturatingProduct(pixels, fields.bitpix) / 8);
   }
 };
 
