@@ -407,47 +407,26 @@ class TiffRules : public FormatRules {
 
 // ---- JPEG ----
 
-constexpr unsigned char kMarker = 0xFF;
-constexpr unsigned char kStartOfImage = 0xD8;
-
-// The JPEG library fills the rows after an early end with grey. Walks the marker segments,
-// stepping over each by its length and over entropy-coded data to the next marker (inside it,
-// 0xFF is followed only by a stuffed 0x00 or a restart marker), to the end-of-image marker.
+// The JPEG library fills the rows after an early end with grey. Entropy-coded data holds no
+// marker but a restart (0xFF is followed there by a stuffed 0x00 or RST0 to RST7), so a file
+// that is whole has an end-of-image marker after its last start-of-scan marker; one cut short
+// has neither after its last scan's data. The file is searched from its end.
 class JpegRules : public FormatRules {
  public:
   bool Damaged(const std::vector<HeldFile>& files) const override {
-    constexpr unsigned char kEndOfImage = 0xD9;
+    constexpr char kEndOfImage = '\xD9';
+    constexpr char kStartOfScan = '\xDA';
+    constexpr std::uint64_t kChunk = 64 * 1024;
     const HeldFile& file = files.front();
-    std::string chunk;
-    std::uint64_t chunkStart = 0;
-    std::uint64_t next = 0;
-    auto get = [&]() -> int {  // the next byte, or -1 at the end of the file
-      if (next - chunkStart >= chunk.size()) {
-        chunkStart = next;
-        chunk = file.Bytes(next, 64 * 1024);
-        if (chunk.empty()) return -1;
+    for (std::uint64_t end = file.Size(); end > 0;) {
+      const std::uint64_t start = end - std::min(end, kChunk);
+      const std::string chunk = file.Bytes(start, static_cast<std::size_t>(end - start + 1));
+      for (std::size_t i = chunk.size() - 1; i-- > 0;) {
+        if (chunk[i] == '\xFF' && (chunk[i + 1] == kEndOfImage || chunk[i + 1] == kStartOfScan)) {
+          return chunk[i + 1] == kStartOfScan;
+        }
       }
-      return static_cast<unsigned char>(chunk[next++ - chunkStart]);
-    };
-    if (get() != kMarker || get() != kStartOfImage) return false;
-    for (int byte = get(); byte >= 0;) {
-      if (byte != kMarker) {  // stray bytes, and entropy-coded data, which the decoder skips
-        byte = get();
-        continue;
-      }
-      int code = get();
-      while (code == kMarker) code = get();  // fill bytes
-      if (code < 0) break;
-      if (code == kEndOfImage) return false;
-      if (code != 0 && code != 0x01 && !(code >= 0xD0 && code <= 0xD7)) {
-        const int high = get();
-        const int low = get();
-        if (low < 0) break;
-        const auto length = static_cast<std::uint64_t>(high) << 8 | static_cast<unsigned>(low);
-        if (length < 2 || next + length - 2 > file.Size()) break;
-        next += length - 2;
-      }
-      byte = get();
+      end = start;
     }
     return true;
   }
