@@ -37,19 +37,12 @@ bool IsFillByte(char byte) {
 
 // A run of bytes as they would be where the reader left the buffer as it was filled, or copied
 // memory it never filled. Unwritten rows and blocks give long ones; a real image rarely holds
-// one, and when it does, the second read only confirms it. A run of kSuspectRun bytes holds a
-// whole aligned block of half that length, so only blocks that start with such a byte are
-// looked at further.
+// one, and when it does, the second read only confirms it.
 bool HasFillRun(const std::vector<char>& pixels) {
-  constexpr std::size_t kBlock = kSuspectRun / 2;
-  const std::size_t size = pixels.size();
-  for (std::size_t block = 0; block + kBlock <= size; block += kBlock) {
-    if (!IsFillByte(pixels[block])) continue;
-    std::size_t begin = block;
-    while (begin > 0 && IsFillByte(pixels[begin - 1])) --begin;
-    std::size_t end = block;
-    while (end < size && IsFillByte(pixels[end])) ++end;
-    if (end - begin >= kSuspectRun) return true;
+  std::size_t run = 0;
+  for (const char byte : pixels) {
+    run = IsFillByte(byte) ? run + 1 : 0;
+    if (run == kSuspectRun) return true;
   }
   return false;
 }

@@ -74,26 +74,23 @@ std::string BesideHeader(const HeldFile& image, const std::string& name) {
   return name.empty() || name[0] == '/' ? name : FolderOf(image.Path()) + name;
 }
 
-// The width of the one printf conversion of a whole number in format, as in "slice%03d.raw",
-// when that is all printf would convert there; -1 otherwise. A name longer than a file name can
-// be is not a pattern of names.
-int NumberPatternWidth(const std::string& format) {
+// True when printf converts one whole number in format and nothing else, as in
+// "slice%03d.raw", with a width that keeps the names shorter than a file name can be.
+bool IsNumberPattern(const std::string& format) {
   int conversions = 0;
-  int width = -1;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%') continue;
-    if (i + 1 < format.size() && format[i + 1] == '%') {
+  for (std::size_t i = format.find('%'); i != std::string::npos; i = format.find('%', i + 1)) {
+    if (format[i + 1] == '%') {
       ++i;
       continue;
     }
-    const std::size_t flags = format.find_first_not_of("-+ #0", i + 1);
-    const std::size_t end = format.find_first_not_of("0123456789", flags);
-    if (end == std::string::npos || (format[end] != 'd' && format[end] != 'i')) return -1;
-    width = end > flags + 3 ? 1000 : std::atoi(format.substr(flags, end - flags).c_str());
+    const std::size_t width = format.find_first_not_of("-+ #0", i + 1);
+    i = format.find_first_not_of("0123456789", width);
+    if (i == std::string::npos || i - width > 2 || (format[i] != 'd' && format[i] != 'i')) {
+      return false;
+    }
     ++conversions;
-    i = end;
   }
-  return conversions == 1 && width < 256 ? width : -1;
+  return conversions == 1;
 }
 
 // The data files of a MetaImage or NRRD header's field value: LIST (the names on the lines
@@ -116,7 +113,7 @@ void NameListedFiles(const HeldFile& image, const std::string& header, const std
   long last = 0;
   long step = 1;
   fields >> format >> first >> last;
-  if (value.find('%') == std::string::npos || NumberPatternWidth(format) < 0) {
+  if (!IsNumberPattern(format)) {
     hold(BesideHeader(image, value.find('%') == std::string::npos ? value : format));
     return;
   }
@@ -128,14 +125,6 @@ void NameListedFiles(const HeldFile& image, const std::string& header, const std
     hold(BesideHeader(image, name));
     ++count;
   }
-}
-
-std::uint64_t PixelBytes(const itk::ImageIOBase& io) {
-  std::uint64_t pixels = 1;
-  for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
-    pixels = SaturatingProduct(pixels, io.GetDimensions(i));
-  }
-  return SaturatingProduct(pixels, io.GetComponentSize() * io.GetNumberOfComponents());
 }
 
 // The cause to give when file, holding the pixels raw from offset, ends before bytes of them.
@@ -182,13 +171,13 @@ class MetaImageRules : public FormatRules {
     const Header header(files.front());
     if (header.compressed || header.dataLineEnd == std::string::npos) return "";
     if (header.local) {
-      return EndsBefore(io, files, files.front(), header.dataLineEnd + 1, PixelBytes(io));
+      return EndsBefore(io, files, files.front(), header.dataLineEnd + 1, io.GetImageSizeInBytes());
     }
     if (files.size() != 2 || header.data.find_first_of(" \t%") != std::string::npos) return "";
     const std::string skipped = HeaderField(header.text, "HeaderSize", '=', header.dataLineEnd);
     const std::uint64_t offset =
         skipped.empty() || skipped[0] == '-' ? 0 : std::strtoull(skipped.c_str(), nullptr, 10);
-    return EndsBefore(io, files, files[1], offset, PixelBytes(io));
+    return EndsBefore(io, files, files[1], offset, io.GetImageSizeInBytes());
   }
 
  private:
@@ -274,14 +263,10 @@ class NiftiRules : public FormatRules {
         fields.bitpix <= 0) {
       return "";
     }
-    std::uint64_t pixels = 1;
-    for (unsigned i = 0; i < io.GetNumberOfDimensions(); ++i) {
-      pixels = SaturatingProduct(pixels, io.GetDimensions(i));
-    }
     // nifticlib reads a .nii file's pixels from no earlier than the end of its header.
     const float offset = pair ? fields.vox_offset : std::max(fields.vox_offset, 348.0F);
     return EndsBefore(io, files, data, static_cast<std::uint64_t>(offset),
-                      SaturatingProduct(pixels, fields.bitpix) / 8);
+                      SaturatingProduct(io.GetImageSizeInPixels(), fields.bitpix) / 8);
   }
 };
 
@@ -506,7 +491,7 @@ class VtkRules : public FormatRules {
                             const std::vector<HeldFile>& files) const override {
     const auto& vtk = dynamic_cast<const itk::VTKImageIO&>(io);
     if (vtk.GetFileType() != itk::IOFileEnum::ASCII) {
-      return EndsBefore(io, files, files.front(), vtk.GetHeaderSize(), PixelBytes(io));
+      return EndsBefore(io, files, files.front(), vtk.GetHeaderSize(), io.GetImageSizeInBytes());
     }
     const HeldFile& file = files.front();
     const std::uint64_t headerSize = vtk.GetHeaderSize();
@@ -532,7 +517,7 @@ class GiplRules : public FormatRules {
  public:
   std::string MissingPixels(const itk::ImageIOBase& io,
                             const std::vector<HeldFile>& files) const override {
-    return EndsBefore(io, files, files.front(), 256, PixelBytes(io));
+    return EndsBefore(io, files, files.front(), 256, io.GetImageSizeInBytes());
   }
 };
 

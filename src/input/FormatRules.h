@@ -25,8 +25,9 @@ class FormatRules {
   /// would decode without noticing, or that would stall it: found before anything is decoded.
   virtual bool Damaged(const std::vector<HeldFile>& /*files*/) const { return false; }
 
-  /// Once the reader has read the header: why the files cannot give the pixels it promises (a
-  /// file that ends before them, damaged data), or an empty text when they can.
+  /// Once the reader has read the header, and the image is known to fit in memory: why the files
+  /// cannot give the pixels it promises (a file that ends before them, damaged data), or an empty
+  /// text when they can.
   virtual std::string MissingPixels(const itk::ImageIOBase& /*io*/,
                                     const std::vector<HeldFile>& /*files*/) const {
     return "";
