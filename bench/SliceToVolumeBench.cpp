@@ -79,9 +79,9 @@ int TimeStages(const char* input, const char* output, unsigned long depth) {
     std::cout << SecondsSince(start) << " ";
     start = Clock::now();
   };
-  const CheckedInput checked = ReadCheckedInput(input, AvailableMemoryBytes());
+  CheckedInput checked = ReadCheckedInput(input, AvailableMemoryBytes());
   lap();
-  const auto slice = ThresholdSlice(input, checked.image);
+  const auto slice = ThresholdSlice(input, checked);
   lap();
   WriteVolume(slice, depth, output);
   lap();

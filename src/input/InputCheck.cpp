@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <limits>
 #include <map>
 #include <new>
@@ -35,60 +36,44 @@ void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pix
   }
 }
 
-// Integers are printed as integers, whatever their width.
-template <typename T>
-auto Printable(T value) {
-  if constexpr (std::is_integral_v<T>) {
-    return static_cast<std::conditional_t<std::is_signed_v<T>, long long, unsigned long long>>(
-        value);
-  } else {
-    return value;
-  }
-}
-
 // Empty when the reader can turn every sample into a pixel of its type; otherwise the range
 // found and why it cannot. Integers must fit 64 bits; where ITK combines two components into
 // one pixel by multiplying them (grey and alpha, or colour and alpha), each must fit 32 bits so
-// that the product does. Real samples must be finite.
+// that the product does. Real samples must be finite. Integers are printed whole.
 template <typename T>
 std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned components) {
   const T* samples = reinterpret_cast<const T*>(buffer.data());
-  const std::size_t count = buffer.size() / sizeof(T);
   bool anyNumber = false;
   bool anyNaN = false;
-  T lowest{};
-  T highest{};
-  for (std::size_t i = 0; i < count; ++i) {
+  long double lowest = 0;
+  long double highest = 0;
+  for (std::size_t i = 0; i < buffer.size() / sizeof(T); ++i) {
     const T sample = samples[i];
-    if constexpr (std::is_floating_point_v<T>) {
-      if (std::isnan(sample)) {
-        anyNaN = true;
-        continue;
-      }
+    if (sample != sample) {
+      anyNaN = true;
+      continue;
     }
     if (!anyNumber || sample < lowest) lowest = sample;
     if (!anyNumber || sample > highest) highest = sample;
     anyNumber = true;
   }
   std::ostringstream text;
+  text << std::setprecision(std::is_integral_v<T> ? 20 : 6);
+  if (anyNumber) {
+    text << "its samples range from " << lowest << " to " << highest;
+  } else {
+    text << "its samples are all NaN";
+  }
   if constexpr (std::is_floating_point_v<T>) {
     if (!anyNaN && std::isfinite(lowest) && std::isfinite(highest)) return "";
-    if (anyNumber) {
-      text << "its samples range from " << lowest << " to " << highest;
-      if (anyNaN) text << " and include NaN";
-    } else {
-      text << "its samples are all NaN";
-    }
+    if (anyNaN && anyNumber) text << " and include NaN";
     text << ", and only finite samples can be thresholded";
   } else {
     const bool multiplied = components == 2 || components >= 4;
-    const auto low = static_cast<long double>(lowest);
-    const auto high = static_cast<long double>(highest);
     const long double limit = multiplied ? std::numeric_limits<std::int32_t>::max()
                                          : std::numeric_limits<std::int64_t>::max();
-    if (low >= -limit - 1 && high <= limit) return "";
-    text << "its samples range from " << Printable(lowest) << " to " << Printable(highest)
-         << ", which 64-bit integer pixels cannot hold";
+    if (lowest >= -limit - 1 && highest <= limit) return "";
+    text << ", which 64-bit integer pixels cannot hold";
     if (multiplied) text << " once its " << components << " components are combined";
   }
   return text.str();
@@ -148,10 +133,6 @@ void CheckUnchanged(const char* path, const std::vector<HeldFile>& files) {
 
 }  // namespace
 
-bool HasRealSamples(const itk::ImageIOBase& io) {
-  return io.GetComponentType() == Component::FLOAT || io.GetComponentType() == Component::DOUBLE;
-}
-
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   std::vector<HeldFile> files;
   // A gzip file cut short may no longer show its format; it is damaged all the same.
@@ -202,9 +183,7 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
   CheckUnchanged(path, files);
   CheckSampleRange(path, *io, pixels);
 
-  CheckedInput input;
-  input.image = PixelBufferImageIO::New();
-  input.image->Hold(*io, std::move(pixels));
+  CheckedInput input{io, std::move(pixels), {}};
   for (const HeldFile& file : files) input.files.push_back(file.Path());
   return input;
 }

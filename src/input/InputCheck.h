@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "PixelBufferImageIO.h"
+#include "itkImageIOBase.h"
 
-/// The input image, read and checked, ready for ITK's reader to convert.
+/// The input image, read and checked: the image IO that read it, with its header's information,
+/// and its pixels, in the system's byte order.
 struct CheckedInput {
-  PixelBufferImageIO::Pointer image;
+  itk::ImageIOBase::Pointer io;
+  std::vector<char> pixels;
   std::vector<std::string> files;  // the image file and any data files its header names
 };
 
@@ -23,8 +25,5 @@ struct CheckedInput {
 /// pixels can hold; or a file changed while it was read. Run under a CrashGuard: the decoders
 /// behind the formats can crash on corrupt files.
 CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory);
-
-/// True for component types the tool reads as double; the others are read as 64-bit integers.
-bool HasRealSamples(const itk::ImageIOBase& io);
 
 #endif

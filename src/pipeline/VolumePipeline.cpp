@@ -25,6 +25,7 @@
 #include "InputCheck.h"
 #include "LayerTileImageFilter.h"
 #include "MemoryBudget.h"
+#include "PixelBufferImageIO.h"
 #include "QuotedName.h"
 #include "SaturatingArithmetic.h"
 #include "StandardStreams.h"
@@ -137,7 +138,7 @@ BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory
   CrashGuard guard(ErrorLine(undecodable.what()), libraries.StandardError());
   try {
     CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
-    BinarySlice binary{ThresholdSlice(inputPath, input.image), std::move(input.files)};
+    BinarySlice binary{ThresholdSlice(inputPath, input), std::move(input.files)};
     CheckLibraryReports(inputPath, libraries.Text());
     return binary;
   } catch (const PipelineFailure&) {
@@ -255,10 +256,15 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
 // own type, which takes a quarter or less of the memory and time of 64-bit integers and gives the
 // same slice, the others (more bits, or components that ITK's reader combines into one value) as
 // 64-bit integers.
-SliceImage::Pointer ThresholdSlice(const char* inputPath, PixelBufferImageIO* input) {
-  if (HasRealSamples(*input)) return Threshold<double>(inputPath, input);
+SliceImage::Pointer ThresholdSlice(const char* inputPath, CheckedInput& checked) {
+  const PixelBufferImageIO::Pointer input = PixelBufferImageIO::New();
+  input->Hold(*checked.io, std::move(checked.pixels));
+  const itk::IOComponentEnum component = input->GetComponentType();
+  if (component == itk::IOComponentEnum::FLOAT || component == itk::IOComponentEnum::DOUBLE) {
+    return Threshold<double>(inputPath, input);
+  }
   if (input->GetNumberOfComponents() == 1 && input->GetPixelType() == itk::IOPixelEnum::SCALAR) {
-    switch (input->GetComponentType()) {
+    switch (component) {
       case itk::IOComponentEnum::CHAR:
         return Threshold<std::int8_t>(inputPath, input);
       case itk::IOComponentEnum::UCHAR:

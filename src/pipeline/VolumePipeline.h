@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "Failures.h"
-#include "PixelBufferImageIO.h"
+#include "InputCheck.h"
 #include "itkImage.h"
 
 /// Reads the 2D image at inputPath, binarises it with an Otsu threshold (at or below the
@@ -17,11 +17,10 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
                        std::uint64_t tileDepth);
 
 /// The steps of a run after the input check, on their own for measuring them. ThresholdSlice
-/// binarises the checked input; WriteVolume stacks slice depth times and writes
+/// binarises the checked input, taking its pixels; WriteVolume stacks slice depth times and writes
 /// the volume to outputPath, a piece of layers at a time, and throws a PipelineFailure on
 /// failure.
-itk::Image<unsigned char, 2>::Pointer ThresholdSlice(const char* inputPath,
-                                                     PixelBufferImageIO* input);
+itk::Image<unsigned char, 2>::Pointer ThresholdSlice(const char* inputPath, CheckedInput& input);
 void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, const char* outputPath);
 
 #endif
