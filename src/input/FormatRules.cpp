@@ -28,13 +28,11 @@ namespace {
 constexpr std::size_t kMostHeaderBytes = 64 * 1024;
 constexpr std::size_t kMostDataFiles = 100000;
 
-// A whole number of width bytes at at, in either byte order; bytes past the end count as 0.
-std::uint64_t Number(const std::string& bytes, std::size_t at, std::size_t width,
-                     bool little = true) {
+// A little-endian whole number of width bytes at at; bytes past the end count as 0.
+std::uint64_t Number(const std::string& bytes, std::size_t at, std::size_t width) {
   std::uint64_t value = 0;
-  for (std::size_t i = 0; i < width; ++i) {
-    const std::size_t byte = at + (little ? width - 1 - i : i);
-    value = value << 8 | (byte < bytes.size() ? static_cast<unsigned char>(bytes[byte]) : 0);
+  for (std::size_t i = at + width; i-- > at;) {
+    value = value << 8 | (i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0);
   }
   return value;
 }
@@ -137,12 +135,6 @@ std::string EndsBefore(const itk::ImageIOBase& io, const std::vector<HeldFile>& 
   return which + " ends before the " + DescribeSize(io) + " pixels its header gives";
 }
 
-bool StreamDamaged(const HeldFile& file, std::uint64_t offset,
-                   DeflateWrapping wrapping = DeflateWrapping::kZlibOrGzip,
-                   std::uint64_t limit = std::numeric_limits<std::uint64_t>::max()) {
-  return !InflateToEnd(file, offset, wrapping, limit);
-}
-
 // ---- MetaImage ----
 
 // ElementDataFile is the header's last field: LOCAL data follows it at once; otherwise it names
@@ -162,8 +154,8 @@ class MetaImageRules : public FormatRules {
   bool Damaged(const std::vector<HeldFile>& files) const override {
     const Header header(files.front());
     if (!header.compressed) return false;
-    if (header.local) return StreamDamaged(files.front(), header.dataLineEnd + 1);
-    return files.size() == 2 && !files[1].Gzipped() && StreamDamaged(files[1], 0);
+    if (header.local) return !InflateToEnd(files.front(), header.dataLineEnd + 1);
+    return files.size() == 2 && !files[1].Gzipped() && !InflateToEnd(files[1], 0);
   }
 
   std::string MissingPixels(const itk::ImageIOBase& io,
@@ -220,7 +212,7 @@ class NrrdRules : public FormatRules {
     const std::string encoding = HeaderField(header, "encoding", ':');
     const std::size_t blank = header.find("\n\n");
     return files.size() == 1 && (encoding == "gzip" || encoding == "gz") &&
-           blank != std::string::npos && StreamDamaged(files.front(), blank + 2);
+           blank != std::string::npos && !InflateToEnd(files.front(), blank + 2);
   }
 };
 
@@ -375,7 +367,7 @@ class TiffRules : public FormatRules {
     const std::uint32_t blocks =
         TIFFIsTiled(tiff.get()) ? TIFFNumberOfTiles(tiff.get()) : TIFFNumberOfStrips(tiff.get());
     for (std::uint32_t i = 0; i < blocks; ++i) {
-      if (StreamDamaged(files.front(), offsets[i], DeflateWrapping::kZlibOrGzip, lengths[i])) {
+      if (!InflateToEnd(files.front(), offsets[i], DeflateWrapping::kZlibOrGzip, lengths[i])) {
         return true;
       }
     }
@@ -431,7 +423,7 @@ class DicomRules : public FormatRules {
     const std::string group = file.Bytes(144, std::min<std::size_t>(dataSet - 144, 1 << 16));
     // A deflated data set cut short can keep GDCM inflating for ever.
     if (group.find("1.2.840.10008.1.2.1.99") != std::string::npos) {
-      return StreamDamaged(file, dataSet, DeflateWrapping::kBare);
+      return !InflateToEnd(file, dataSet, DeflateWrapping::kBare);
     }
     if (group.find("1.2.840.10008.1.2.2") != std::string::npos) return false;  // big endian
     const bool implicitVr = group.find(std::string("1.2.840.10008.1.2\0", 18)) != std::string::npos;
@@ -525,24 +517,20 @@ class GiplRules : public FormatRules {
 
 const FormatRules& RulesFor(const std::string& imageIOName) {
   static const FormatRules none;
-  static const MetaImageRules metaImage;
-  static const NrrdRules nrrd;
-  static const NiftiRules nifti;
-  static const StimulateRules stimulate;
-  static const BioRadRules bioRad;
-  static const TiffRules tiff;
-  static const JpegRules jpeg;
-  static const DicomRules dicom;
-  static const BmpRules bmp;
-  static const VtkRules vtk;
-  static const GiplRules gipl;
-  static const std::map<std::string, const FormatRules*> rules = {
-      {"MetaImageIO", &metaImage}, {"NrrdImageIO", &nrrd},
-      {"NiftiImageIO", &nifti},    {"StimulateImageIO", &stimulate},
-      {"BioRadImageIO", &bioRad},  {"TIFFImageIO", &tiff},
-      {"LSMImageIO", &tiff},       {"JPEGImageIO", &jpeg},
-      {"GDCMImageIO", &dicom},     {"BMPImageIO", &bmp},
-      {"VTKImageIO", &vtk},        {"GiplImageIO", &gipl}};
+  static const auto tiff = std::make_shared<TiffRules>();
+  static const std::map<std::string, std::shared_ptr<const FormatRules>> rules = {
+      {"MetaImageIO", std::make_shared<MetaImageRules>()},
+      {"NrrdImageIO", std::make_shared<NrrdRules>()},
+      {"NiftiImageIO", std::make_shared<NiftiRules>()},
+      {"StimulateImageIO", std::make_shared<StimulateRules>()},
+      {"BioRadImageIO", std::make_shared<BioRadRules>()},
+      {"TIFFImageIO", tiff},
+      {"LSMImageIO", tiff},
+      {"JPEGImageIO", std::make_shared<JpegRules>()},
+      {"GDCMImageIO", std::make_shared<DicomRules>()},
+      {"BMPImageIO", std::make_shared<BmpRules>()},
+      {"VTKImageIO", std::make_shared<VtkRules>()},
+      {"GiplImageIO", std::make_shared<GiplRules>()}};
   const auto found = rules.find(imageIOName);
   return found == rules.end() ? none : *found->second;
 }

@@ -1,14 +1,8 @@
 #include "InputCheck.h"
 
-#include <cmath>
 #include <cstdint>
-#include <iomanip>
-#include <limits>
-#include <map>
 #include <new>
-#include <sstream>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "Failures.h"
@@ -34,68 +28,6 @@ void CheckMemory(const char* path, const itk::ImageIOBase& io, std::uint64_t pix
     throw ReadFailure(path, "its header gives a size of " + DescribeSize(io) +
                                 " pixels, which needs " + MemoryShortfall(needed, availableMemory));
   }
-}
-
-// Empty when the reader can turn every sample into a pixel of its type; otherwise the range
-// found and why it cannot. Integers must fit 64 bits; where ITK combines two components into
-// one pixel by multiplying them (grey and alpha, or colour and alpha), each must fit 32 bits so
-// that the product does. Real samples must be finite. Integers are printed whole.
-template <typename T>
-std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned components) {
-  const T* samples = reinterpret_cast<const T*>(buffer.data());
-  bool anyNumber = false;
-  bool anyNaN = false;
-  long double lowest = 0;
-  long double highest = 0;
-  for (std::size_t i = 0; i < buffer.size() / sizeof(T); ++i) {
-    const T sample = samples[i];
-    if (sample != sample) {
-      anyNaN = true;
-      continue;
-    }
-    if (!anyNumber || sample < lowest) lowest = sample;
-    if (!anyNumber || sample > highest) highest = sample;
-    anyNumber = true;
-  }
-  std::ostringstream text;
-  text << std::setprecision(std::is_integral_v<T> ? 20 : 6);
-  if (anyNumber) {
-    text << "its samples range from " << lowest << " to " << highest;
-  } else {
-    text << "its samples are all NaN";
-  }
-  if constexpr (std::is_floating_point_v<T>) {
-    if (!anyNaN && std::isfinite(lowest) && std::isfinite(highest)) return "";
-    if (anyNaN && anyNumber) text << " and include NaN";
-    text << ", and only finite samples can be thresholded";
-  } else {
-    const bool multiplied = components == 2 || components >= 4;
-    const long double limit = multiplied ? std::numeric_limits<std::int32_t>::max()
-                                         : std::numeric_limits<std::int64_t>::max();
-    if (lowest >= -limit - 1 && highest <= limit) return "";
-    text << ", which 64-bit integer pixels cannot hold";
-    if (multiplied) text << " once its " << components << " components are combined";
-  }
-  return text.str();
-}
-
-void CheckSampleRange(const char* path, const itk::ImageIOBase& io,
-                      const std::vector<char>& pixels) {
-  using Finder = std::string (*)(const std::vector<char>&, unsigned);
-  static const std::map<Component, Finder> kFinders = {
-      // 8 and 16 bits always fit
-      {Component::INT, FindUnreadableSamples<std::int32_t>},
-      {Component::UINT, FindUnreadableSamples<std::uint32_t>},
-      {Component::LONG, FindUnreadableSamples<long>},
-      {Component::ULONG, FindUnreadableSamples<unsigned long>},
-      {Component::LONGLONG, FindUnreadableSamples<long long>},
-      {Component::ULONGLONG, FindUnreadableSamples<unsigned long long>},
-      {Component::FLOAT, FindUnreadableSamples<float>},
-      {Component::DOUBLE, FindUnreadableSamples<double>}};
-  const auto finder = kFinders.find(io.GetComponentType());
-  if (finder == kFinders.end()) return;
-  const std::string unreadable = finder->second(pixels, io.GetNumberOfComponents());
-  if (!unreadable.empty()) throw ReadFailure(path, unreadable);
 }
 
 // What the header says, against what the files hold and what the tool can make of it.
@@ -181,7 +113,6 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
     }
   }
   CheckUnchanged(path, files);
-  CheckSampleRange(path, *io, pixels);
 
   CheckedInput input{io, std::move(pixels), {}};
   for (const HeldFile& file : files) input.files.push_back(file.Path());

@@ -27,6 +27,7 @@
 #include "MemoryBudget.h"
 #include "PixelBufferImageIO.h"
 #include "QuotedName.h"
+#include "SampleRange.h"
 #include "SaturatingArithmetic.h"
 #include "StandardStreams.h"
 #include "SystemErrorText.h"
@@ -255,8 +256,9 @@ void CheckOutputDestination(const char* outputPath, const std::vector<std::strin
 // Every sample at its true value: real samples as double, single 8- and 16-bit samples at their
 // own type, which takes a quarter or less of the memory and time of 64-bit integers and gives the
 // same slice, the others (more bits, or components that ITK's reader combines into one value) as
-// 64-bit integers.
+// 64-bit integers. Samples that those cannot hold, or that are not finite, are refused first.
 SliceImage::Pointer ThresholdSlice(const char* inputPath, CheckedInput& checked) {
+  CheckSampleRange(inputPath, *checked.io, checked.pixels);
   const PixelBufferImageIO::Pointer input = PixelBufferImageIO::New();
   input->Hold(*checked.io, std::move(checked.pixels));
   const itk::IOComponentEnum component = input->GetComponentType();

@@ -17,9 +17,9 @@ void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regio
                        std::uint64_t tileDepth);
 
 /// The steps of a run after the input check, on their own for measuring them. ThresholdSlice
-/// binarises the checked input, taking its pixels; WriteVolume stacks slice depth times and writes
-/// the volume to outputPath, a piece of layers at a time, and throws a PipelineFailure on
-/// failure.
+/// binarises the checked input, taking its pixels, and refuses samples it cannot threshold;
+/// WriteVolume stacks slice depth times and writes the volume to outputPath, a piece of layers at a
+/// time, and throws a PipelineFailure on failure.
 itk::Image<unsigned char, 2>::Pointer ThresholdSlice(const char* inputPath, CheckedInput& input);
 void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, const char* outputPath);
 
