@@ -75,7 +75,7 @@ void ToolProcess::Signal(int signalNumber) const { kill(pid_, signalNumber); }
 
 bool ToolProcess::HasEnded() {
   if (pid_ <= 0) return true;
-  if (waitpid(pid_, &waitStatus_, WNOHANG) != pid_) return false;
+  if (wait4(pid_, &waitStatus_, WNOHANG, &usage_) != pid_) return false;
   pid_ = -1;
   return true;
 }
@@ -87,7 +87,8 @@ ToolResult ToolProcess::Wait(int timeoutSeconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   const int code = WIFEXITED(waitStatus_) ? WEXITSTATUS(waitStatus_) : 128 + WTERMSIG(waitStatus_);
-  return {code, ReadFile(capture_.Path("stdout")), ReadFile(capture_.Path("stderr"))};
+  return {code, ReadFile(capture_.Path("stdout")), ReadFile(capture_.Path("stderr")),
+          usage_.ru_maxrss};
 }
 
 ToolResult RunTool(const std::vector<std::string>& arguments, const ToolSetup& setup) {

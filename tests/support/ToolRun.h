@@ -16,6 +16,7 @@ struct ToolResult {
   int status;  // the exit status, or 128 + the signal that ended the process (127: no exec)
   std::string out;
   std::string err;
+  long peakKilobytes;  // the most memory the process held at once
 };
 
 /// How the tool's process is set up, beyond its arguments.
@@ -48,6 +49,7 @@ class ToolProcess {
   TempFolder capture_;
   pid_t pid_ = -1;
   int waitStatus_ = 0;
+  rusage usage_{};
 };
 
 /// Runs the tool to its end.
