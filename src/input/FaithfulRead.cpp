@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+
 namespace {
 
 // The C library fills fresh memory with the complement of the byte it fills freed memory with;
@@ -39,12 +41,8 @@ bool IsFillByte(char byte) {
 // memory it never filled. Unwritten rows and blocks give long ones; a real image rarely holds
 // one, and when it does, the second read only confirms it.
 bool HasFillRun(const std::vector<char>& pixels) {
-  std::size_t run = 0;
-  for (const char byte : pixels) {
-    run = IsFillByte(byte) ? run + 1 : 0;
-    if (run == kSuspectRun) return true;
-  }
-  return false;
+  return std::search_n(pixels.begin(), pixels.end(), kSuspectRun, 0,
+                       [](char byte, int) { return IsFillByte(byte); }) != pixels.end();
 }
 
 // What the reader takes from the image IO to place and convert the pixels.

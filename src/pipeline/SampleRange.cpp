@@ -24,8 +24,8 @@ std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned comp
   const T* samples = reinterpret_cast<const T*>(buffer.data());
   bool anyNumber = false;
   bool anyNaN = false;
-  long double lowest = 0;
-  long double highest = 0;
+  T lowest{};
+  T highest{};
   for (std::size_t i = 0; i < buffer.size() / sizeof(T); ++i) {
     const T sample = samples[i];
     if (sample != sample) {
@@ -36,22 +36,24 @@ std::string FindUnreadableSamples(const std::vector<char>& buffer, unsigned comp
     if (!anyNumber || sample > highest) highest = sample;
     anyNumber = true;
   }
+  const long double low = lowest;
+  const long double high = highest;
   std::ostringstream text;
   text << std::setprecision(std::is_integral_v<T> ? 20 : 6);
   if (anyNumber) {
-    text << "its samples range from " << lowest << " to " << highest;
+    text << "its samples range from " << low << " to " << high;
   } else {
     text << "its samples are all NaN";
   }
   if constexpr (std::is_floating_point_v<T>) {
-    if (!anyNaN && std::isfinite(lowest) && std::isfinite(highest)) return "";
+    if (!anyNaN && std::isfinite(low) && std::isfinite(high)) return "";
     if (anyNaN && anyNumber) text << " and include NaN";
     text << ", and only finite samples can be thresholded";
   } else {
     const bool multiplied = components == 2 || components >= 4;
     const long double limit = multiplied ? std::numeric_limits<std::int32_t>::max()
                                          : std::numeric_limits<std::int64_t>::max();
-    if (lowest >= -limit - 1 && highest <= limit) return "";
+    if (low >= -limit - 1 && high <= limit) return "";
     text << ", which 64-bit integer pixels cannot hold";
     if (multiplied) text << " once its " << components << " components are combined";
   }
