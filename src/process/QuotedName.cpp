@@ -53,12 +53,14 @@ void AppendEscaped(std::string& out, unsigned char byte) {
 
 std::string QuotedName(const std::string& name) {
   std::string out;
+  bool anyEscaped = false;
   bool escaping = false;
   bool segmentOpen = false;
   for (std::size_t at = 0; at < name.size();) {
     char32_t codePoint = 0;
     const std::size_t length = Utf8SequenceLength(name, at, codePoint);
     const bool escape = length == 0 || IsControl(codePoint);
+    anyEscaped = anyEscaped || escape;
     if (!segmentOpen || escape != escaping) {
       if (segmentOpen) out += '\'';
       out += escape ? "$'" : "'";
@@ -69,11 +71,17 @@ std::string QuotedName(const std::string& name) {
     for (std::size_t i = at; i < at + taken; ++i) {
       if (escape) {
         AppendEscaped(out, static_cast<unsigned char>(name[i]));
+      } else if (name[i] == '\'') {
+        out += "'\\''";
       } else {
         out += name[i];
       }
     }
     at += taken;
+  }
+  if (!anyEscaped && name.find('\'') != std::string::npos &&
+      name.find_first_of("\"$`\\!") == std::string::npos) {
+    return '"' + name + '"';
   }
   return segmentOpen ? out + '\'' : "''";
 }

@@ -9,7 +9,10 @@ TEST(QuotedName, ShowsEveryNameOnOneLineAndOrdinaryNamesAsTheyAre) {
   const std::pair<std::string, std::string> cases[] = {
       {"scan.png", "'scan.png'"},
       {"", "''"},
-      {"it's ü 漢.png", "'it's ü 漢.png'"},
+      {"ü 漢.png", "'ü 漢.png'"},
+      {"it's.png", "\"it's.png\""},
+      {"it's $5.png", "'it'\\''s $5.png'"},
+      {"it's\n", "'it'\\''s'$'\\n'"},
       {"a\nb.png", "'a'$'\\n''b.png'"},
       {"\t\x1b[31m", "$'\\t\\033''[31m'"},
       {"end\r", "'end'$'\\r'"},
