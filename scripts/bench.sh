@@ -22,15 +22,22 @@ bench=build-bench/bench/slice2vol_bench
 work=$(mktemp -d -p /dev/shm 2> /dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Runs a command through "measure" and prints its seconds and peak RSS in KiB; stops if it fails.
-measured() {
-  local seconds rss status
-  read -r seconds rss status <<< "$($bench measure "$@")"
-  if [[ $status -ne 0 ]]; then
-    echo "bench: '$*' ended with status $status" >&2
-    return 1
+# Runs a command through "measure" and sets seconds and rss (its peak, in KiB); with --quiet
+# first, drops what the command prints on standard error. Called on its own, never inside
+# $(...), so that a failed run or measurement ends the script.
+measure() {
+  local output status
+  if [[ $1 == --quiet ]]; then
+    shift
+    output=$($bench measure "$@" 2> /dev/null)
+  else
+    output=$($bench measure "$@")
   fi
-  echo "$seconds $rss"
+  read -r seconds rss status <<< "$output"
+  if [[ ${status:-1} -ne 0 ]]; then
+    echo "bench: '$*' ended with status ${status:-unknown}" >&2
+    exit 1
+  fi
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -71,14 +78,17 @@ for bits in 8 16; do
     for name in tool plain limit stages; do : > "$work/$name.times"; done
     rss=0
     for ((round = 0; round <= rounds; round++)); do
-      read -r toolSeconds toolRss <<< "$(measured "$tool" --input2d "$image" --output "$work/t.vtk" -d "$depth")"
+      measure "$tool" --input2d "$image" --output "$work/t.vtk" -d "$depth"
+      toolSeconds=$seconds toolRss=$rss
       bytes=$(stat -c %s "$work/t.vtk")
       rm -f "$work/t.vtk"
       if [[ $round -gt 0 ]]; then
-        read -r plainSeconds _ <<< "$(measured "$bench" plain "$image" "$work/p.vtk" "$depth" 2> /dev/null)"
+        measure --quiet "$bench" plain "$image" "$work/p.vtk" "$depth"
+        plainSeconds=$seconds
         rm -f "$work/p.vtk"
       fi
-      read -r readSeconds _ <<< "$(measured "$bench" limit "$image")"
+      measure "$bench" limit "$image"
+      readSeconds=$seconds
       cacheSeconds=$($bench page-cache "$bytes" "$work/c.bin")
       rm -f "$work/c.bin"
       stages=$($bench stages "$image" "$work/s.vtk" "$depth")
@@ -117,9 +127,10 @@ echo
 $bench image "$work/small.png" 10 10 8
 : > "$work/deep.times"
 for round in 1 2 3 4 5; do
-  read -r one _ <<< "$(measured "$tool" --input2d "$work/small.png" --output "$work/d.vtk" -d 1)"
-  read -r deep _ <<< "$(measured "$tool" --input2d "$work/small.png" --output "$work/d.vtk" -d 20000)"
-  awk -v a="$deep" -v b="$one" 'BEGIN { print a - b }' >> "$work/deep.times"
+  measure "$tool" --input2d "$work/small.png" --output "$work/d.vtk" -d 1
+  one=$seconds
+  measure "$tool" --input2d "$work/small.png" --output "$work/d.vtk" -d 20000
+  awk -v a="$seconds" -v b="$one" 'BEGIN { print a - b }' >> "$work/deep.times"
 done
 rm -f "$work/d.vtk"
 deep=$(median < "$work/deep.times")
