@@ -77,6 +77,10 @@ SliceImage::Pointer Threshold(const char* inputPath, PixelBufferImageIO* input) 
   reader->SetFileName("/dev/null");
   reader->SetImageIO(input);
 
+  // The threshold filters by method name: the one place that names the method. The tool stores
+  // one entry, Otsu, and takes its filter back by that name. Every step below uses only the
+  // histogram threshold base, so another of ITK's histogram-based methods would be one more
+  // entry here and nothing else.
   std::map<std::string, typename ThresholdFilter::Pointer> thresholdFilters;
   {
     // The counting filter gives ITK's threshold and image for integer samples; real ones are
