@@ -25,6 +25,7 @@
 #include "InputCheck.h"
 #include "LayerTileImageFilter.h"
 #include "MemoryBudget.h"
+#include "PipelineStages.h"
 #include "PixelBufferImageIO.h"
 #include "QuotedName.h"
 #include "SampleRange.h"
