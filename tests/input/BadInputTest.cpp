@@ -383,14 +383,20 @@ TEST_F(BadInput, AcceptedAtTheirTrueValues) {
   for (int i = 0; i < 200; ++i) ramp += static_cast<char>(i);
   WriteFile(Image("slope.nii"), ScaledNifti(0.5F, 5.0F, ramp, 20));
   WriteFile(Image("trailing.jpg"), ReadFile(Image("good.jpg")) + std::string(4096, 'x'));
-  // ITK warns, while it writes, that it cannot invert a spacing this small.
+  std::vector<std::string> names = {
+      "fill-bytes.png", "u16.png",       "u16.tif",         "rgb16.png",     "unit.tif",
+      "i32.mha",        "cmyk.jpg",      "slope.nii",       "trailing.jpg",  "deflate.tif",
+      "jpeg.tif",       "good.tif",      "good.dcm",        "one-slice.mha", "u64-top.mha",
+      "i64-bottom.mha", "u32x2-top.mha", "i64x2-bottom.mha"};
+#if ITK_VERSION_MAJOR == 5 && ITK_VERSION_MINOR < 4
+  // ITK warns, while it writes, that it cannot invert a spacing this small. ITK 5.4 reads it as
+  // 0 and refuses the image.
   std::string subnormal = ReadFile(Image("good.mha"));
   subnormal.replace(subnormal.find("ElementSpacing = 1 1"), 20, "ElementSpacing = 1e-320 1");
   WriteFile(Image("subnormal.mha"), subnormal);
-  for (const char* name : {"fill-bytes.png", "u16.png", "u16.tif", "rgb16.png", "unit.tif",
-                           "i32.mha", "cmyk.jpg", "slope.nii", "trailing.jpg", "subnormal.mha",
-                           "deflate.tif", "jpeg.tif", "good.tif", "good.dcm", "one-slice.mha",
-                           "u64-top.mha", "i64-bottom.mha", "u32x2-top.mha", "i64x2-bottom.mha"}) {
+  names.push_back("subnormal.mha");
+#endif
+  for (const std::string& name : names) {
     const ToolResult result =
         RunTool({"--input2d", Image(name), "--output", output.Path("out.vtk"), "-d", "2"});
     EXPECT_EQ(result.status, 0) << name;
