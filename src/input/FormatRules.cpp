@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "Failures.h"
@@ -366,8 +367,11 @@ class TiffRules : public FormatRules {
     }
     const std::uint32_t blocks =
         TIFFIsTiled(tiff.get()) ? TIFFNumberOfTiles(tiff.get()) : TIFFNumberOfStrips(tiff.get());
+    // Strips that share their data, as some writers make blank ones, are inflated once.
+    std::set<std::uint64_t> inflated;
     for (std::uint32_t i = 0; i < blocks; ++i) {
-      if (!InflateToEnd(files.front(), offsets[i], DeflateWrapping::kZlibOrGzip, lengths[i])) {
+      if (inflated.insert(offsets[i]).second &&
+          !InflateToEnd(files.front(), offsets[i], DeflateWrapping::kZlibOrGzip, lengths[i])) {
         return true;
       }
     }
