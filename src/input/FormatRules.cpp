@@ -519,7 +519,7 @@ class GiplRules : public FormatRules {
 
 }  // namespace
 
-const FormatRules& RulesFor(const std::string& imageIOName) {
+const FormatRules& RulesFor(const char* imageIOName) {
   static const FormatRules none;
   static const auto tiff = std::make_shared<TiffRules>();
   static const std::map<std::string, std::shared_ptr<const FormatRules>> rules = {

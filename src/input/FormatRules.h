@@ -42,7 +42,7 @@ class FormatRules {
 };
 
 /// The rules of the format whose image IO has this class name.
-const FormatRules& RulesFor(const std::string& imageIOName);
+const FormatRules& RulesFor(const char* imageIOName);
 
 /// The image's size as messages give it: "40 x 30".
 std::string DescribeSize(const itk::ImageIOBase& io);
