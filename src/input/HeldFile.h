@@ -46,7 +46,6 @@ class HeldFile {
   std::string Bytes(std::uint64_t offset, std::size_t length) const;
   /// True when its path still names this file, with the size and time it had when opened.
   bool Unchanged() const;
-  const struct stat& Status() const { return status_; }
 
  private:
   HeldFile(std::string path, int fd, const struct stat& status);
