@@ -27,9 +27,9 @@
 
 #include "AsciiVolumeImageIO.h"
 #include "InputCheck.h"
-#include "MemoryBudget.h"
 #include "PipelineStages.h"
 #include "PlainPipeline.h"
+#include "SystemLimits.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "itkImageFileWriter.h"
@@ -83,7 +83,8 @@ int TimeStages(const char* input, const char* output, unsigned long depth) {
   lap();
   const auto slice = ThresholdSlice(input, checked);
   lap();
-  WriteVolume(slice, depth, output);
+  OutputFile volume(output);
+  WriteVolume(slice, depth, volume);
   lap();
   std::cout << "\n";
   return 0;
@@ -117,6 +118,8 @@ int CompareWriters(unsigned long width, unsigned long height, unsigned long dept
   auto ourIO = AsciiVolumeImageIO::New();
   stockIO->SetFileTypeToASCII();
   ourIO->SetFileTypeToASCII();
+  OutputFile ours((folder + "/ours.vtk").c_str());
+  ourIO->SetOutput(&ours);
   WriteThroughImageIO(volume.GetPointer(), folder + "/ours.vtk", ourIO.GetPointer());
   WriteThroughImageIO(volume.GetPointer(), folder + "/stock.vtk", stockIO.GetPointer());
   const bool same = ReadFile(folder + "/ours.vtk") == ReadFile(folder + "/stock.vtk");

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "SignalCleanup.h"
+#include "SignalHandlers.h"
 #include "StandardStreams.h"
 #include "ToolDriver.h"
 
@@ -9,6 +9,6 @@ int main(int argc, char* argv[]) {
   // libraries from the folders this variable names and run their code inside the tool.
   unsetenv("ITK_AUTOLOAD_PATH");
   OpenMissingStandardStreams();
-  InstallSignalCleanup();
+  InstallSignalHandlers();
   EndProcess(RunTool(argc, argv));
 }

@@ -16,8 +16,7 @@
 #include <sstream>
 
 #include "Failures.h"
-#include "PathParts.h"
-#include "QuotedName.h"
+#include "PathText.h"
 #include "SaturatingArithmetic.h"
 #include "itkVTKImageIO.h"
 #include "nifti1_io.h"

@@ -9,8 +9,7 @@
 #include <utility>
 
 #include "Failures.h"
-#include "QuotedName.h"
-#include "SystemErrorText.h"
+#include "PathText.h"
 
 namespace {
 

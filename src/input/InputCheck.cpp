@@ -9,7 +9,7 @@
 #include "FaithfulRead.h"
 #include "FormatRules.h"
 #include "HeldFile.h"
-#include "QuotedName.h"
+#include "PathText.h"
 #include "SaturatingArithmetic.h"
 #include "itkImageIOFactory.h"
 
@@ -96,21 +96,9 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
     pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
     if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
   } catch (...) {
-    // A reader that failed on a file swapped for another failed because of the swap. Anything
-    // else a reader throws is the file's fault, except memory really running out; a length
-    // read from a damaged header can also make an allocation impossible, which is the file's.
+    // A reader that failed on a file swapped for another failed because of the swap.
     CheckUnchanged(path, files);
-    try {
-      throw;
-    } catch (const PipelineFailure&) {
-      throw;
-    } catch (const std::bad_array_new_length&) {
-      throw ReadFailure(path, kUndecodableImage);
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (...) {
-      throw ReadFailure(path, kUndecodableImage);
-    }
+    throw;
   }
   CheckUnchanged(path, files);
 

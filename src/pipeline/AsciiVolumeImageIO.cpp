@@ -91,7 +91,9 @@ void AsciiVolumeImageIO::Write(const void* buffer) {
     itkExceptionMacro("pieces must come in order");
   }
   if (firstLayer == 0) {
-    text_ = std::make_unique<VolumeText>(GetFileName(), GetImageSizeInPixels());
+    if (output_ == nullptr) itkExceptionMacro("no output to write to");
+    output_->Open();
+    text_ = std::make_unique<VolumeText>(*output_, GetImageSizeInPixels());
     text_->Append(FormatHeader());
   }
   const auto* voxels = static_cast<const unsigned char*>(buffer);

@@ -35,6 +35,9 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
                                              const itk::ImageIORegion& largest) override;
   void Write(const void* buffer) override;
 
+  /// The output the volume is written into; it must be set before the first piece comes.
+  void SetOutput(OutputFile* output) { output_ = output; }
+
  protected:
   AsciiVolumeImageIO() = default;
   ~AsciiVolumeImageIO() override = default;
@@ -43,6 +46,7 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
   bool WritesItsOwnText() const;
   std::string FormatHeader() const;
 
+  OutputFile* output_ = nullptr;
   std::unique_ptr<VolumeText> text_;  // from the first piece to the last
   std::size_t layersWritten_ = 0;
 };

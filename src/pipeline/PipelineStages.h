@@ -4,13 +4,14 @@
 #include <cstdint>
 
 #include "InputCheck.h"
+#include "OutputFile.h"
 #include "itkImage.h"
 
 /// The steps of a run after the input check, on their own for measuring them. ThresholdSlice
 /// binarises the checked input, taking its pixels, and refuses samples it cannot threshold;
-/// WriteVolume stacks slice depth times and writes the volume to outputPath, a piece of layers
-/// at a time. Both throw a PipelineFailure on failure.
+/// WriteVolume stacks slice depth times and writes the volume to output, a piece of layers at a
+/// time. Both throw a PipelineFailure on failure.
 itk::Image<unsigned char, 2>::Pointer ThresholdSlice(const char* inputPath, CheckedInput& input);
-void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, const char* outputPath);
+void WriteVolume(itk::Image<unsigned char, 2>* slice, std::uint64_t depth, OutputFile& output);
 
 #endif

@@ -1,11 +1,7 @@
 #include "VolumePipeline.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <iostream>
 #include <map>
@@ -18,26 +14,25 @@
 
 #include "AsciiVolumeImageIO.h"
 #include "CountingOtsuThresholdImageFilter.h"
-#include "CrashGuard.h"
-#include "DescriptorCheck.h"
 #include "Failures.h"
-#include "FreeSpace.h"
-#include "ImageThreads.h"
 #include "InputCheck.h"
 #include "LayerTileImageFilter.h"
-#include "MemoryBudget.h"
+#include "OutputFile.h"
+#include "PathText.h"
 #include "PipelineStages.h"
 #include "PixelBufferImageIO.h"
-#include "QuotedName.h"
 #include "SampleRange.h"
 #include "SaturatingArithmetic.h"
+#include "SignalHandlers.h"
 #include "StandardStreams.h"
-#include "SystemErrorText.h"
+#include "SystemLimits.h"
+#include "itkConfigure.h"
 #include "itkHistogramThresholdImageFilter.h"
 #include "itkImage.h"
 #include "itkImageFileReader.h"
 #include "itkImageFileWriter.h"
 #include "itkMinimumMaximumImageCalculator.h"
+#include "itkMultiThreaderBase.h"
 #include "itkOtsuThresholdImageFilter.h"
 #include "itkRegionOfInterestImageFilter.h"
 
@@ -59,10 +54,8 @@ struct BinarySlice {
   std::vector<std::string> inputFiles;
 };
 
-bool IsMemoryFailure(const std::exception& error) {
-  return dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
-         dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
-}
+// The steps of a run, each with its own words for what the image libraries throw.
+enum class Stage { kStarting, kReading, kCropping, kWriting };
 
 // Reads the checked input at the pixel type given and binarises it. The input image and the
 // threshold filter are released before the volume is made; only the binary slice is kept.
@@ -140,26 +133,15 @@ void CheckLibraryReports(const char* path, const std::string& printed) {
   }
 }
 
-// The image libraries run under a crash guard, and what they print is weighed, not shown:
-// whatever they fail on or report as damage is the file's fault, except memory really running
-// out.
+// The image libraries run under a crash guard, and what they print is weighed, not shown.
 BinarySlice ReadBinarySlice(const char* inputPath, std::uint64_t availableMemory) {
   LibraryOutputCapture libraries;
-  const PipelineFailure undecodable = ReadFailure(inputPath, kUndecodableImage);
-  CrashGuard guard(ErrorLine(undecodable.what()), libraries.StandardError());
-  try {
-    CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
-    BinarySlice binary{ThresholdSlice(inputPath, input), std::move(input.files)};
-    CheckLibraryReports(inputPath, libraries.Text());
-    return binary;
-  } catch (const PipelineFailure&) {
-    throw;
-  } catch (const std::exception& error) {
-    if (IsMemoryFailure(error)) throw ImageMemoryFailure(inputPath);
-    throw undecodable;
-  } catch (...) {  // the image libraries under ITK throw types of their own
-    throw undecodable;
-  }
+  CrashGuard guard(ErrorLine(ReadFailure(inputPath, kUndecodableImage).what()),
+                   libraries.StandardError());
+  CheckedInput input = ReadCheckedInput(inputPath, availableMemory);
+  BinarySlice binary{ThresholdSlice(inputPath, input), std::move(input.files)};
+  CheckLibraryReports(inputPath, libraries.Text());
+  return binary;
 }
 
 // ITK still speaks while it crops (about a spacing too small to invert, say); what it says is
@@ -170,6 +152,20 @@ auto HearingLibraries(const char* inputPath, Stage stage) {
   auto result = stage();
   CheckLibraryReports(inputPath, libraries.Text());
   return result;
+}
+
+// Starts ITK's threads before any image is read, once the system is known to allow them.
+void StartImageThreads() {
+#ifndef ITK_USE_TBB
+  if (itk::MultiThreaderBase::GetGlobalDefaultThreader() ==
+      itk::MultiThreaderBase::ThreaderEnum::TBB) {
+    throw MissingThreaderFailure();
+  }
+#endif
+  const unsigned count = itk::MultiThreaderBase::GetGlobalDefaultNumberOfThreads();
+  if (const int error = FindThreadShortage(count)) throw ThreadFailure(count, error);
+  // The pool starts with the first multi-threader.
+  itk::MultiThreaderBase::New();
 }
 
 // ITK would turn an empty region into a one-voxel-wide volume of arbitrary data, and refuses
@@ -234,31 +230,55 @@ void CheckWritingFits(const SliceImage::SizeType& slice, std::uint64_t depth,
 
 // A volume that cannot fit on its file system would otherwise fail only once the disk is full,
 // after all the time it took to write that much.
-void CheckOutputRoom(const char* outputPath, const SliceImage& slice, std::uint64_t depth) {
-  const std::optional<std::uint64_t> free = FreeSpaceFor(outputPath);
+void CheckOutputRoom(const OutputFile& output, const SliceImage& slice, std::uint64_t depth) {
+  const std::optional<std::uint64_t> free = output.FreeBytes();
   if (!free) return;
   const std::uint64_t needed = AsciiVolumeImageIO::TextBytes(slice, depth);
-  if (needed > *free) throw VolumeSpaceFailure(outputPath, needed, *free);
+  if (needed > *free) throw VolumeSpaceFailure(output.Path(), needed, *free);
 }
 
-// The output must not replace a file the image was read from (the same path, a link to it or
-// a hard link all name the same inode), nor mix the volume into the stream that carries the
-// tool's messages.
-void CheckOutputDestination(const char* outputPath, const std::vector<std::string>& inputFiles) {
-  // ITK refuses an empty file name itself, without a reason to show.
-  if (outputPath[0] == '\0') throw WriteFailure(outputPath, SystemErrorText(ENOENT));
-  struct stat output {};
-  if (stat(outputPath, &output) != 0) return;
+// The output must not replace a file the image was read from, nor mix the volume into the
+// stream that carries the tool's messages.
+void CheckOutputDestination(const OutputFile& output, const std::vector<std::string>& inputFiles) {
   for (const std::string& file : inputFiles) {
-    struct stat input {};
-    if (stat(file.c_str(), &input) == 0 && input.st_dev == output.st_dev &&
-        input.st_ino == output.st_ino) {
-      throw WriteFailure(outputPath, "it would replace the input file " + QuotedName(file));
+    if (output.Replaces(file)) {
+      throw WriteFailure(output.Path(), "it would replace the input file " + QuotedName(file));
     }
   }
-  if (NamesOpenFile(outputPath, STDOUT_FILENO)) {
-    throw WriteFailure(outputPath, "it is the tool's standard output, which carries its messages");
+  if (output.IsStandardOutput()) {
+    throw WriteFailure(output.Path(),
+                       "it is the tool's standard output, which carries its messages");
   }
+}
+
+bool IsMemoryFailure(const std::exception& error) {
+  return dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
+         dynamic_cast<const itk::MemoryAllocationError*>(&error) != nullptr;
+}
+
+// The one place where what a stage threw becomes the failure the user reads. The tool's own
+// failures are worded already. Whatever else the image libraries throw while the image is read
+// and thresholded is the file's fault, except memory really running out (a length read from a
+// damaged header that no allocation can take is the file's too); while the volume is written, it
+// is the output's.
+PipelineFailure FailureDuring(Stage stage, const char* inputPath, const char* outputPath,
+                              const SliceImage::SizeType& slice, std::uint64_t depth) {
+  try {
+    throw;
+  } catch (const PipelineFailure& failure) {
+    return failure;
+  } catch (const std::bad_array_new_length&) {
+  } catch (const std::exception& error) {
+    if (IsMemoryFailure(error)) {
+      if (stage == Stage::kReading) return ImageMemoryFailure(inputPath);
+      if (stage == Stage::kWriting) return VolumeMemoryFailure(slice[0], slice[1], depth);
+      return MemoryFailure();
+    }
+  } catch (...) {  // the image libraries under ITK throw types of their own
+  }
+  if (stage == Stage::kReading) return ReadFailure(inputPath, kUndecodableImage);
+  if (stage == Stage::kWriting) return WriteFailure(outputPath);
+  return UnexpectedFailure();
 }
 
 }  // namespace
@@ -293,7 +313,7 @@ SliceImage::Pointer ThresholdSlice(const char* inputPath, CheckedInput& checked)
 }
 
 // The output file throws its own WriteFailure through ITK's writer.
-void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath) {
+void WriteVolume(SliceImage* slice, std::uint64_t depth, OutputFile& output) {
   LayerTileImageFilter::Pointer tile = LayerTileImageFilter::New();
   LayerTileImageFilter::LayoutArrayType layout;
   layout[0] = 1;
@@ -311,48 +331,53 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, const char* outputPath)
       LayersPerPiece(slice->GetLargestPossibleRegion().GetSize(), depth);
   writer->SetNumberOfStreamDivisions(
       static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece));
-  writer->SetFileName(outputPath);
+  writer->SetFileName(output.Path());
   AsciiVolumeImageIO::Pointer imageIO = AsciiVolumeImageIO::New();
   imageIO->SetFileTypeToASCII();
+  imageIO->SetOutput(&output);
   writer->SetImageIO(imageIO);
-  try {
-    writer->Update();
-  } catch (const PipelineFailure&) {
-    throw;
-  } catch (const std::exception& error) {
-    const SliceImage::SizeType size = slice->GetLargestPossibleRegion().GetSize();
-    if (IsMemoryFailure(error)) throw VolumeMemoryFailure(size[0], size[1], depth);
-    throw WriteFailure(outputPath);
-  }
+  writer->Update();
 }
 
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
                        const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
                        std::uint64_t tileDepth) {
-  // Everything printed so far must be out before the crash guard may end the process.
-  FlushStandardOutput();
-  if (const int error = FindDescriptorShortage()) {
-    throw ReadFailure(inputPath, SystemErrorText(error));
+  Stage stage = Stage::kStarting;
+  SliceImage::SizeType sliceSize{};
+  try {
+    // Everything printed so far must be out before the crash guard may end the process.
+    FlushStandardOutput();
+    if (const int error = FindDescriptorShortage()) {
+      throw ReadFailure(inputPath, SystemErrorText(error));
+    }
+    StartImageThreads();
+    const std::uint64_t availableMemory = AvailableMemoryBytes();
+
+    stage = Stage::kReading;
+    const BinarySlice binary = ReadBinarySlice(inputPath, availableMemory);
+    const SliceImage::SizeType imageSize = binary.image->GetLargestPossibleRegion().GetSize();
+    std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]\n";
+    FlushStandardOutput();
+
+    stage = Stage::kCropping;
+    CheckRequest(imageSize, regionGiven, regionIndex, regionSize, tileDepth);
+    const SliceImage::Pointer slice =
+        regionGiven
+            ? HearingLibraries(inputPath,
+                               [&] { return CropToRegion(binary.image, regionIndex, regionSize); })
+            : binary.image;
+    sliceSize = slice->GetLargestPossibleRegion().GetSize();
+    OutputFile output(outputPath);
+    CheckOutputDestination(output, binary.inputFiles);
+    CheckOutputRoom(output, *slice, tileDepth);
+    CheckWritingFits(sliceSize, tileDepth, availableMemory);
+
+    stage = Stage::kWriting;
+    // What ITK says while it writes is kept from the user too, but not weighed: the input was
+    // weighed already, and the volume is committed by the time the writer returns.
+    const LibraryOutputCapture writing;
+    WriteVolume(slice, tileDepth, output);
+  } catch (...) {
+    throw FailureDuring(stage, inputPath, outputPath, sliceSize, tileDepth);
   }
-  StartImageThreads();
-  const std::uint64_t availableMemory = AvailableMemoryBytes();
-
-  const BinarySlice binary = ReadBinarySlice(inputPath, availableMemory);
-  const SliceImage::SizeType imageSize = binary.image->GetLargestPossibleRegion().GetSize();
-  std::cout << "[" << imageSize[0] << ", " << imageSize[1] << "]\n";
-  FlushStandardOutput();
-
-  CheckRequest(imageSize, regionGiven, regionIndex, regionSize, tileDepth);
-  const SliceImage::Pointer slice =
-      regionGiven
-          ? HearingLibraries(inputPath,
-                             [&] { return CropToRegion(binary.image, regionIndex, regionSize); })
-          : binary.image;
-  CheckOutputDestination(outputPath, binary.inputFiles);
-  CheckOutputRoom(outputPath, *slice, tileDepth);
-  CheckWritingFits(slice->GetLargestPossibleRegion().GetSize(), tileDepth, availableMemory);
-  // What ITK says while it writes is kept from the user too, but not weighed: the input was
-  // weighed already, and the volume is committed by the time the writer returns.
-  const LibraryOutputCapture writing;
-  WriteVolume(slice, tileDepth, outputPath);
 }

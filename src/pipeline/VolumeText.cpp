@@ -50,8 +50,8 @@ int BinaryLineKey(const unsigned char* line) {
 
 }  // namespace
 
-VolumeText::VolumeText(const char* path, std::uint64_t voxels)
-    : output_(path), block_(kBlockSize), total_(voxels) {}
+VolumeText::VolumeText(OutputFile& output, std::uint64_t voxels)
+    : output_(output), block_(kBlockSize), total_(voxels) {}
 
 std::uint64_t VolumeText::BodyBytes(const unsigned char* layer, std::size_t count,
                                     std::uint64_t layers) {

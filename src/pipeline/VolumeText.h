@@ -19,8 +19,8 @@
 /// file already holds (where the output cannot be read back, it is formatted again).
 class VolumeText {
  public:
-  /// For a volume of voxels voxels in all, at path.
-  VolumeText(const char* path, std::uint64_t voxels);
+  /// For a volume of voxels voxels in all, into output, which is open.
+  VolumeText(OutputFile& output, std::uint64_t voxels);
 
   /// The size of the text of layers equal layers of count voxels, without the header.
   static std::uint64_t BodyBytes(const unsigned char* layer, std::size_t count,
@@ -45,7 +45,7 @@ class VolumeText {
   void Flush();
   std::uint64_t Position() const { return flushed_ + used_; }
 
-  OutputFile output_;
+  OutputFile& output_;
   std::vector<char> block_;
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;  // bytes already in the file

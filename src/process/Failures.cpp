@@ -2,8 +2,7 @@
 
 #include <sstream>
 
-#include "QuotedName.h"
-#include "SystemErrorText.h"
+#include "PathText.h"
 
 const char kUndecodableImage[] =
     "the file is damaged or uses a variant of its format that cannot be decoded";

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,9 +11,9 @@
 #include <vector>
 
 #include "Failures.h"
-#include "PathParts.h"
-#include "SignalCleanup.h"
-#include "SystemErrorText.h"
+#include "PathText.h"
+#include "SaturatingArithmetic.h"
+#include "SignalHandlers.h"
 
 namespace {
 
@@ -62,56 +64,102 @@ int NameTemporary(int folder, std::string& temporary, Create create) {
   }
 }
 
+bool IsNullDevice(const struct stat& status) {
+  return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+}
+
+bool SameFile(const struct stat& one, const struct stat& other) {
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const char* path) : path_(path) {
-  struct stat status {};
-  if (stat(path, &status) == 0) {
-    if (S_ISDIR(status.st_mode)) Fail(EISDIR);
-    if (!S_ISREG(status.st_mode)) {
-      fd_ = open(path, O_WRONLY | O_CLOEXEC);
-      if (fd_ < 0) Fail(errno);
-      return;
-    }
-    FindTarget(path);
-    CreateTemporary(status.st_mode & 07777);
-  } else if (errno == ENOENT) {
-    FindTarget(path);
-    CreateTemporary(ModeForNewFile());
-  } else {
-    Fail(errno);
-  }
+  // ITK refuses an empty file name itself, without a reason to show.
+  if (path_.empty()) Fail(ENOENT);
+  error_ = Resolve();
 }
 
-// The file the rename must replace: a symbolic link is followed to the file it names, even
-// when that file does not exist yet, so that the link itself stays.
-void OutputFile::FindTarget(const char* path) {
-  folder_ = OpenFolderOf(AT_FDCWD, path);
-  if (folder_ < 0) Fail(errno);
-  name_ = NameOf(path);
-  for (int followed = 0;; ++followed) {
-    if (name_.empty()) Fail(EISDIR);  // "missing/", as open(2) says
-    struct stat status {};
-    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISLNK(status.st_mode)) {
-      return;
+// The path's name is looked at in its folder without following a link, which for a plain path
+// is the one look. A link is followed by the kernel for what it names (its own links, such as
+// /dev/stdout's, may name a pipe), and by hand to the file a rename must replace.
+int OutputFile::Resolve() {
+  folder_ = OpenFolderOf(AT_FDCWD, path_);
+  if (folder_ < 0) return errno;
+  name_ = NameOf(path_);
+  if (name_.empty()) return EISDIR;
+  if (fstatat(folder_, name_.c_str(), &status_, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? 0 : errno;
+  }
+  exists_ = true;
+  if (S_ISLNK(status_.st_mode)) {
+    if (stat(path_.c_str(), &status_) != 0) {
+      if (errno != ENOENT) return errno;
+      exists_ = false;
     }
-    if (followed == kMostLinksFollowed) Fail(ELOOP);
-    // Not st_size: the kernel's own links under /proc, such as /dev/stdout's, report 0 or 64.
+    if (!WrittenInPlace() && !S_ISDIR(status_.st_mode)) return FollowLinks();
+  }
+  return S_ISDIR(status_.st_mode) ? EISDIR : 0;
+}
+
+// From the link at name_ to the file it leads to, even when that file does not exist yet, so
+// that the link itself stays.
+int OutputFile::FollowLinks() {
+  for (int followed = 0;; ++followed) {
+    if (followed == kMostLinksFollowed) return ELOOP;
+    // Not st_size: the kernel's own links under /proc report 0 or 64.
     std::vector<char> target(PATH_MAX);
     const ssize_t length = readlinkat(folder_, name_.c_str(), target.data(), target.size());
-    if (length < 0) Fail(errno);
-    if (static_cast<std::size_t>(length) == target.size()) Fail(ENAMETOOLONG);
+    if (length < 0) return errno;
+    if (static_cast<std::size_t>(length) == target.size()) return ENAMETOOLONG;
     const std::string linked(target.data(), static_cast<std::size_t>(length));
     const int next = OpenFolderOf(folder_, linked);
-    if (next < 0) Fail(errno);
+    if (next < 0) return errno;
     close(folder_);
     folder_ = next;
     name_ = NameOf(linked);
+    if (name_.empty()) return EISDIR;  // "missing/", as open(2) says
+    struct stat status {};
+    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(status.st_mode)) {
+      return 0;
+    }
   }
 }
 
-void OutputFile::CreateTemporary(unsigned mode) {
+bool OutputFile::WrittenInPlace() const { return exists_ && !S_ISREG(status_.st_mode); }
+
+bool OutputFile::Replaces(const std::string& other) const {
+  struct stat status {};
+  return exists_ && stat(other.c_str(), &status) == 0 && SameFile(status, status_);
+}
+
+bool OutputFile::IsStandardOutput() const {
+  struct stat output {};
+  return exists_ && fstat(STDOUT_FILENO, &output) == 0 && SameFile(output, status_) &&
+         !IsNullDevice(status_);
+}
+
+std::optional<std::uint64_t> OutputFile::FreeBytes() const {
+  struct statvfs fileSystem {};
+  // A file system without a size (/proc, some FUSE ones) or read-only one: writing there fails,
+  // or not, for its own reason.
+  if (error_ != 0 || WrittenInPlace() || fstatvfs(folder_, &fileSystem) != 0 ||
+      fileSystem.f_blocks == 0 || (fileSystem.f_flag & ST_RDONLY) != 0) {
+    return std::nullopt;
+  }
+  const std::uint64_t blocks = geteuid() == 0 ? fileSystem.f_bfree : fileSystem.f_bavail;
+  return SaturatingProduct(blocks, fileSystem.f_frsize);
+}
+
+void OutputFile::Open() {
+  if (error_ != 0) Fail(error_);
+  if (WrittenInPlace()) {
+    fd_ = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) Fail(errno);
+    return;
+  }
+  const unsigned mode = exists_ ? status_.st_mode & 07777 : ModeForNewFile();
   // Read and write: what is written may be copied again from the file itself.
   fd_ = openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   int error = errno;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,14 +11,6 @@
 #include <iostream>
 
 #include "Failures.h"
-
-namespace {
-
-bool IsNullDevice(const struct stat& status) {
-  return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
-}
-
-}  // namespace
 
 void OpenMissingStandardStreams() {
   const int modes[] = {O_WRONLY, O_RDONLY, O_WRONLY};
@@ -50,13 +41,6 @@ void EndProcess(int status) {
   std::cerr.flush();
   std::fflush(nullptr);
   _exit(status);
-}
-
-bool NamesOpenFile(const char* path, int fd) {
-  struct stat named {
-  }, open{};
-  return stat(path, &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
-         named.st_ino == open.st_ino && !IsNullDevice(named);
 }
 
 LibraryOutputCapture::LibraryOutputCapture() {

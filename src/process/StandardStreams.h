@@ -19,10 +19,6 @@ void FlushStandardOutput();
 /// (releasing memory and their registries, for a process about to end) only costs time.
 [[noreturn]] void EndProcess(int status);
 
-/// True when path names the file open as descriptor fd (the same device and inode), unless it
-/// is the null device, which keeps nothing that two writers could mix.
-bool NamesOpenFile(const char* path, int fd);
-
 /// While it lives, whatever the image libraries print on standard output or standard error
 /// (warnings with source paths and addresses, messages about damaged files) is kept in memory
 /// instead: the tool's own report is its only output, and Text() lets the caller weigh what

@@ -50,6 +50,8 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
       auto ourIO = AsciiVolumeImageIO::New();
       stockIO->SetFileTypeToASCII();
       ourIO->SetFileTypeToASCII();
+      OutputFile ours(folder.Path("ours.vtk").c_str());
+      ourIO->SetOutput(&ours);
       WriteThroughImageIO(volume.GetPointer(), folder.Path("stock.vtk"), stockIO.GetPointer());
       WriteThroughImageIO(volume.GetPointer(), folder.Path("ours.vtk"), ourIO.GetPointer());
       const std::string stock = ReadFile(folder.Path("stock.vtk"));
@@ -89,6 +91,8 @@ TEST(AsciiVolumeImageIO, StreamedLayersSameBytesAsStockWriter) {
     writer->SetInput(tile->GetOutput());
     auto ourIO = AsciiVolumeImageIO::New();
     ourIO->SetFileTypeToASCII();
+    OutputFile ours(folder.Path("ours.vtk").c_str());
+    ourIO->SetOutput(&ours);
     writer->SetImageIO(ourIO);
     writer->SetFileName(folder.Path("ours.vtk"));
     writer->SetNumberOfStreamDivisions(c.pieces);

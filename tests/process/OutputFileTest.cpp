@@ -53,6 +53,7 @@ TEST(OutputFile, FailureLeavesTheFolderAsItWas) {
     WriteFile(path, "old");
     try {
       OutputFile file(path.c_str());
+      file.Open();
       fail(file, path);
       ADD_FAILURE() << error << ": no failure";
     } catch (const PipelineFailure& failure) {

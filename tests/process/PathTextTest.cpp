@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "QuotedName.h"
+#include "PathText.h"
 
 TEST(QuotedName, ShowsEveryNameOnOneLineAndOrdinaryNamesAsTheyAre) {
   const std::pair<std::string, std::string> cases[] = {

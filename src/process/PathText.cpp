@@ -1,6 +1,8 @@
-#include "QuotedName.h"
+#include "PathText.h"
 
+#include <cctype>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -84,4 +86,20 @@ std::string QuotedName(const std::string& name) {
     return '"' + name + '"';
   }
   return segmentOpen ? out + '\'' : "''";
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string SystemErrorText(int errorNumber) {
+  std::string text = std::strerror(errorNumber);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }

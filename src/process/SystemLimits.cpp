@@ -1,13 +1,17 @@
-#include "MemoryBudget.h"
+#include "SystemLimits.h"
 
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <vector>
 
 #include "SaturatingArithmetic.h"
 
@@ -108,4 +112,44 @@ std::uint64_t AvailableMemoryBytes() {
   text << file.rdbuf();
   return std::min({physical, ControlGroupMemoryLimit(text.str(), "/sys/fs/cgroup"),
                    RoomUnderLimit(RLIMIT_AS, "VmSize:"), RoomUnderLimit(RLIMIT_DATA, "VmData:")});
+}
+
+int FindDescriptorShortage() {
+  int opened[kDescriptorsNeeded];
+  int count = 0;
+  int error = 0;
+  for (; count < kDescriptorsNeeded; ++count) {
+    opened[count] = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (opened[count] < 0) {
+      error = errno;
+      break;
+    }
+  }
+  while (count > 0) close(opened[--count]);
+  return error;
+}
+
+int FindThreadShortage(unsigned count) {
+  // Every thread waits to read the pipe until its writing end closes, so that all live at once.
+  int release[2];
+  if (pipe2(release, O_CLOEXEC) != 0) return errno;
+  std::vector<pthread_t> threads;
+  int error = 0;
+  while (threads.size() < count && error == 0) {
+    pthread_t thread{};
+    error = pthread_create(
+        &thread, nullptr,
+        [](void* fd) -> void* {
+          char byte = 0;
+          while (read(*static_cast<int*>(fd), &byte, 1) < 0 && errno == EINTR) {
+          }
+          return nullptr;
+        },
+        &release[0]);
+    if (error == 0) threads.push_back(thread);
+  }
+  close(release[1]);
+  for (const pthread_t thread : threads) pthread_join(thread, nullptr);
+  close(release[0]);
+  return error;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "MemoryBudget.h"
+#include "SystemLimits.h"
 #include "TestFiles.h"
 
 namespace {
