@@ -75,27 +75,22 @@ TEST_F(EndToEnd, CommandLineErrors) {
   const std::string fourNumbers = "', must be a string of four numbers\n";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"foo"}, defaults + inputRequired},
-      {{"--input3d", "list.txt", "--output", "o.vtk"}, defaults + inputRequired},
-      {{"--region"}, defaults + inputRequired},
       {{"-r", "1 2 3"}, invalid + "1 2 3" + fourNumbers},
       {{"-r", "1 2 3 4 5"}, invalid + "1 2 3 4 5" + fourNumbers},
       {{"-r", "1,2,3,4"}, invalid + "1,2,3,4" + fourNumbers},
       {{"-r", ""}, invalid + fourNumbers},
       {{"-r", "1\t2 3 4"}, invalid + "1\t2 3 4" + fourNumbers},
-      {{"--region", "--depth", "5"}, invalid + "--depth" + fourNumbers},
       {{"-r", "1 2 -3 4"}, "Invalid positive argument: -3\n"},
       {{"-r", "a 2 3 4"}, "Invalid positive argument: a\n"},
       {{"-r", "1 2 3 4x", "-d", "x"}, "Invalid positive argument: 4x\n"},
       {{"-r", "  1 2  3 4 "},
        "argument --region accepted = '  1 2  3 4 '\n" + kDefaultDepth + inputRequired},
-      {{"-d", "12abc"}, kNoRegion + "Invalid positive argument: 12abc\n"},
       {{"-r", "1 2 3 4", "-d", "-1"},
        "argument --region accepted = '1 2 3 4'\nInvalid positive argument: -1\n"},
       {{"-d", "3000000000"},
        kNoRegion + "using provided tile depth = 2147483647\n" + inputRequired},
       {{"-d", ""}, kNoRegion + "using provided tile depth = 0\n" + inputRequired},
       {{"--input2d", "in.png"}, defaults + "option --output is required\n"},
-      {{"--input2d", "in.png", "--output"}, defaults + "option --output is required\n"},
   };
   for (const auto& [arguments, out] : cases) ExpectRun(arguments, 1, out);
 }

@@ -450,31 +450,6 @@ TEST_F(BadInput, FileSwappedWhileReadIsNeverReadNorWaitedFor) {
   }
 }
 
-// The volume must never replace the image it is made from, by whatever name the output reaches
-// it, nor the data file its header names.
-TEST_F(BadInput, OutputThatIsTheInputIsRefused) {
-  const std::string original = ReadFile(Image("good.png"));
-  WriteFile(output.Path("in.png"), original);
-  symlink(output.Path("in.png").c_str(), output.Path("link.vtk").c_str());
-  link(output.Path("in.png").c_str(), output.Path("hard.vtk").c_str());
-  const std::pair<std::string, std::string> cases[] = {
-      {output.Path("in.png"), output.Path("in.png")},
-      {output.Path("in.png"), output.Path("link.vtk")},
-      {output.Path("in.png"), output.Path("hard.vtk")},
-      {Image("pair.mhd"), Image("pair.raw")},
-  };
-  for (const auto& [input, volume] : cases) {
-    const std::string replaced = input == Image("pair.mhd") ? Image("pair.raw") : input;
-    const std::string before = ReadFile(replaced);
-    ExpectRun({"--input2d", input, "--output", volume, "-d", "1"}, 2,
-              kNoRegion + "using provided tile depth = 1\n[40, 30]\n",
-              "Error: cannot write volume '" + volume + "': it would replace the input file '" +
-                  replaced + "'\n");
-    EXPECT_TRUE(ReadFile(replaced) == before) << volume;
-  }
-  EXPECT_EQ(output.Names(), (std::vector<std::string>{"hard.vtk", "in.png", "link.vtk"}));
-}
-
 // ITK loads every shared library in the folders ITK_AUTOLOAD_PATH names when the reader first
 // asks its factories for an image IO. The probe library leaves a marker file when loaded.
 TEST_F(BadInput, LibrariesFromItkAutoloadPathAreNeverLoaded) {

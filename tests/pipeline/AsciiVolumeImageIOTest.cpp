@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "AsciiVolumeImageIO.h"
 #include "LayerTileImageFilter.h"
@@ -14,7 +15,6 @@
 namespace {
 
 using Volume = itk::Image<unsigned char, 3>;
-
 using Slice = itk::Image<unsigned char, 2>;
 
 // Any byte values, or mostly the 0 and 255 the tool writes with a few others among them.
@@ -33,72 +33,52 @@ typename Image::Pointer MakeImage(const typename Image::SizeType& size, unsigned
   return image;
 }
 
+// Byte for byte what ITK's writer writes: lines of six values, last lines of one to five, a body
+// of several write blocks, any byte values or mostly the 0 and 255 the tool writes. The tool's
+// volumes come from the tile filter a few layers at a time; equal layers reuse their text, from
+// memory for small ones and from the file for large ones, and layers that differ are each
+// formatted.
 TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
-  struct Size {
-    unsigned long w, h, d;
-  };
-  // Lines of six values, last lines of one to five, and a body of several write blocks.
-  const Size sizes[] = {{1, 1, 1}, {2, 1, 1},  {3, 1, 1},     {4, 1, 1},  {5, 1, 1},
-                        {6, 1, 1}, {7, 1, 1},  {8, 1, 1},     {10, 1, 1}, {12, 1, 1},
-                        {7, 3, 2}, {1, 1, 13}, {301, 211, 17}};
-  TempFolder folder;
-  unsigned seed = 1;
-  for (const bool mostlyBinary : {false, true}) {
-    for (const Size& s : sizes) {
-      const auto volume = MakeImage<Volume>({{s.w, s.h, s.d}}, seed++, mostlyBinary);
-      auto stockIO = itk::VTKImageIO::New();
-      auto ourIO = AsciiVolumeImageIO::New();
-      stockIO->SetFileTypeToASCII();
-      ourIO->SetFileTypeToASCII();
-      OutputFile ours(folder.Path("ours.vtk").c_str());
-      ourIO->SetOutput(&ours);
-      WriteThroughImageIO(volume.GetPointer(), folder.Path("stock.vtk"), stockIO.GetPointer());
-      WriteThroughImageIO(volume.GetPointer(), folder.Path("ours.vtk"), ourIO.GetPointer());
-      const std::string stock = ReadFile(folder.Path("stock.vtk"));
-      ASSERT_FALSE(stock.empty());
-      EXPECT_TRUE(stock == ReadFile(folder.Path("ours.vtk")))
-          << s.w << " x " << s.h << " x " << s.d << (mostlyBinary ? " mostly 0 and 255" : "");
-    }
-  }
-}
-
-// The tool's volumes: layers made by the tile filter and written a few at a time. Equal layers
-// reuse their text, from memory for small ones and from the file for large ones; layers that
-// differ are each formatted.
-TEST(AsciiVolumeImageIO, StreamedLayersSameBytesAsStockWriter) {
-  const struct {
+  struct Case {
     unsigned long w, h, depth;
     bool equalLayers;
     unsigned pieces;
-  } cases[] = {{7, 3, 13, true, 13}, {1, 1, 13, true, 3},     {301, 211, 17, true, 6},
-               {5, 5, 9, false, 4},  {250, 250, 4, false, 2}, {3, 4, 5, true, 4}};
+  };
+  std::vector<Case> cases = {{7, 3, 2, false, 1},  {1, 1, 13, false, 1}, {301, 211, 17, false, 1},
+                             {7, 3, 13, true, 13}, {1, 1, 13, true, 3},  {301, 211, 17, true, 6},
+                             {5, 5, 9, false, 4},  {3, 4, 5, true, 4},   {250, 250, 4, false, 2}};
+  for (unsigned long w : {1, 2, 3, 4, 5, 6, 7, 8, 10, 12}) cases.push_back({w, 1, 1, false, 1});
   TempFolder folder;
-  unsigned seed = 100;
-  for (const auto& c : cases) {
-    auto tile = LayerTileImageFilter::New();
-    tile->SetLayout(LayerTileImageFilter::LayoutArrayType{{1, 1, 0}});
-    for (unsigned k = 0; k < c.depth; ++k) {
-      tile->SetInput(k, MakeImage<Slice>({{c.w, c.h}}, c.equalLayers ? seed : seed + k, true));
-    }
-    ++seed;
-    tile->Update();
-    auto stockIO = itk::VTKImageIO::New();
-    stockIO->SetFileTypeToASCII();
-    WriteThroughImageIO(tile->GetOutput(), folder.Path("stock.vtk"), stockIO.GetPointer());
-    tile->GetOutput()->ReleaseData();
+  unsigned seed = 1;
+  for (const bool mostlyBinary : {false, true}) {
+    for (const Case& c : cases) {
+      auto tile = LayerTileImageFilter::New();
+      tile->SetLayout(LayerTileImageFilter::LayoutArrayType{{1, 1, 0}});
+      for (unsigned k = 0; k < c.depth; ++k) {
+        tile->SetInput(
+            k, MakeImage<Slice>({{c.w, c.h}}, c.equalLayers ? seed : seed + k, mostlyBinary));
+      }
+      seed += c.depth;
+      tile->Update();
+      auto stockIO = itk::VTKImageIO::New();
+      stockIO->SetFileTypeToASCII();
+      WriteThroughImageIO(tile->GetOutput(), folder.Path("stock.vtk"), stockIO.GetPointer());
+      tile->GetOutput()->ReleaseData();
 
-    auto writer = itk::ImageFileWriter<Volume>::New();
-    writer->SetInput(tile->GetOutput());
-    auto ourIO = AsciiVolumeImageIO::New();
-    ourIO->SetFileTypeToASCII();
-    OutputFile ours(folder.Path("ours.vtk").c_str());
-    ourIO->SetOutput(&ours);
-    writer->SetImageIO(ourIO);
-    writer->SetFileName(folder.Path("ours.vtk"));
-    writer->SetNumberOfStreamDivisions(c.pieces);
-    writer->Update();
-    EXPECT_TRUE(ReadFile(folder.Path("stock.vtk")) == ReadFile(folder.Path("ours.vtk")))
-        << c.w << " x " << c.h << " x " << c.depth << " in " << c.pieces << " pieces";
+      auto writer = itk::ImageFileWriter<Volume>::New();
+      writer->SetInput(tile->GetOutput());
+      auto ourIO = AsciiVolumeImageIO::New();
+      ourIO->SetFileTypeToASCII();
+      OutputFile ours(folder.Path("ours.vtk").c_str());
+      ourIO->SetOutput(&ours);
+      writer->SetImageIO(ourIO);
+      writer->SetFileName(folder.Path("ours.vtk"));
+      writer->SetNumberOfStreamDivisions(c.pieces);
+      writer->Update();
+      EXPECT_TRUE(ReadFile(folder.Path("stock.vtk")) == ReadFile(folder.Path("ours.vtk")))
+          << c.w << " x " << c.h << " x " << c.depth << " in " << c.pieces << " pieces"
+          << (mostlyBinary ? ", mostly 0 and 255" : "");
+    }
   }
 }
 

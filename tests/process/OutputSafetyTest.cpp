@@ -48,6 +48,7 @@ class OutputSafety : public ToolTest {
       WriteTestImage<std::uint8_t>(Image(name), side, side, pattern);
     }
     WriteTestImage<std::uint8_t>(Image("small.png"), 30, 20, pattern);
+    WriteTestImage<std::uint8_t>(Image("pair.mhd"), 30, 20, pattern);  // and pair.raw
     const TempFolder scratch;  // what a successful run on small.png writes
     ASSERT_EQ(
         RunTool({"--input2d", Image("small.png"), "--output", scratch.Path("v"), "-d", "2"}).status,
@@ -127,10 +128,17 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
 }
 
 // A failure to write the volume or the report names the path and the cause and leaves no
-// volume; the volume is never written into the stream that carries the report.
+// volume; the volume is never written into the stream that carries the report, nor over the
+// image it is made from, by whatever name the output reaches it, nor the data file its header
+// names.
 TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
   const std::string report = output.Path("report.txt");
   const std::string volume = output.Path("out.vtk");
+  const std::string in = output.Path("in.png");
+  WriteFile(in, ReadFile(Image("small.png")));
+  symlink(in.c_str(), output.Path("link.vtk").c_str());
+  link(in.c_str(), output.Path("hard.vtk").c_str());
+  const std::string replaces = "': it would replace the input file '";
   ToolSetup none, full, closedPipe, toFile;
   full.stdoutPath = "/dev/full";
   closedPipe.stdoutIsClosedPipe = true;
@@ -154,6 +162,16 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
       {closedPipe, {"--output", volume}, "Error: cannot write standard output: broken pipe\n"},
       {toFile, {"--output", "/dev/stdout"}, cannot + "/dev/stdout" + mixed},
       {toFile, {"--output", report}, cannot + report + mixed},
+      {none, {"--input2d", in, "--output", in}, cannot + in + replaces + in + "'\n"},
+      {none,
+       {"--input2d", in, "--output", output.Path("link.vtk")},
+       cannot + output.Path("link.vtk") + replaces + in + "'\n"},
+      {none,
+       {"--input2d", in, "--output", output.Path("hard.vtk")},
+       cannot + output.Path("hard.vtk") + replaces + in + "'\n"},
+      {none,
+       {"--input2d", Image("pair.mhd"), "--output", Image("pair.raw")},
+       cannot + Image("pair.raw") + replaces + Image("pair.raw") + "'\n"},
   };
   for (const auto& [setup, options, err] : cases) {
     std::vector<std::string> arguments = {"--input2d", Image("small.png"), "-d", "2"};
