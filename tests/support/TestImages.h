@@ -10,19 +10,15 @@
 #include "itkRGBAPixel.h"
 #include "itkRGBPixel.h"
 
-/// A new image IO of the format path's suffix names: .png, .jpg, .tif, .bmp, .dcm, .mha, .mhd,
-/// .nii, .nii.gz, .hdr (and .img), .gipl, or .vtk (binary).
-itk::ImageIOBase::Pointer ImageIOFor(const std::string& path);
-
-/// Writes the image to path through the given image IO, or the one its suffix names, compressed
-/// if asked and the format can.
+/// Writes the image to path through the given image IO, or the one ITK finds for its suffix
+/// (binary for .vtk), compressed if asked and the format can.
 template <typename Image>
 void WriteThroughImageIO(const Image* image, const std::string& path,
                          itk::ImageIOBase* io = nullptr, bool compressed = false) {
   auto writer = itk::ImageFileWriter<Image>::New();
   writer->SetInput(image);
   // The image IO is released with the writer: the BMP writer closes its file only then.
-  writer->SetImageIO(io != nullptr ? io : ImageIOFor(path).GetPointer());
+  if (io != nullptr) writer->SetImageIO(io);
   writer->SetFileName(path);
   writer->SetUseCompression(compressed);
   writer->Update();
