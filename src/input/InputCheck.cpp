@@ -73,33 +73,28 @@ CheckedInput ReadCheckedInput(const char* path, std::uint64_t availableMemory) {
     if (!files.back().ContentLength()) throw ReadFailure(path, kUndecodableImage);
   };
   hold(HeldFile::Image(path));
-  itk::ImageIOBase::Pointer io;
-  std::vector<char> pixels;
-  try {
-    const BlockedOpenBreaker breaker;
-    const FormatRules* bySignature = RulesBySignature(files.front());
-    if (bySignature != nullptr && bySignature->Damaged(files)) {
-      throw ReadFailure(path, kUndecodableImage);
-    }
-    io = itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
-    if (io.IsNull()) {
-      throw ReadFailure(path, bySignature != nullptr ? kUndecodableImage
-                                                     : "no supported image format recognises it");
-    }
-    const FormatRules& rules = RulesFor(io->GetNameOfClass());
-    rules.NameDataFiles(files.front(),
-                        [&](const std::string& name) { hold(HeldFile::DataFile(path, name)); });
-    if (&rules != bySignature && rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
-    io->SetFileName(path);
-    ReadInformationUnderFill(*io);
-    CheckImageInformation(path, *io, rules, files, availableMemory);
-    pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
-    if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
-  } catch (...) {
-    // A reader that failed on a file swapped for another failed because of the swap.
-    CheckUnchanged(path, files);
-    throw;
+  // A reader that failed on a file swapped meanwhile reports the file as damaged; one that
+  // read it is caught by the check after reading.
+  const BlockedOpenBreaker breaker;
+  const FormatRules* bySignature = RulesBySignature(files.front());
+  if (bySignature != nullptr && bySignature->Damaged(files)) {
+    throw ReadFailure(path, kUndecodableImage);
   }
+  const itk::ImageIOBase::Pointer io =
+      itk::ImageIOFactory::CreateImageIO(path, itk::ImageIOFactory::ReadMode);
+  if (io.IsNull()) {
+    throw ReadFailure(path, bySignature != nullptr ? kUndecodableImage
+                                                   : "no supported image format recognises it");
+  }
+  const FormatRules& rules = RulesFor(io->GetNameOfClass());
+  rules.NameDataFiles(files.front(),
+                      [&](const std::string& name) { hold(HeldFile::DataFile(path, name)); });
+  if (&rules != bySignature && rules.Damaged(files)) throw ReadFailure(path, kUndecodableImage);
+  io->SetFileName(path);
+  ReadInformationUnderFill(*io);
+  CheckImageInformation(path, *io, rules, files, availableMemory);
+  std::vector<char> pixels = ReadPixelsFaithfully(*io, rules.MayLeavePixelsUnwritten(*io, files));
+  if (pixels.empty()) throw ReadFailure(path, kUndecodableImage);
   CheckUnchanged(path, files);
 
   CheckedInput input{io, std::move(pixels), {}};

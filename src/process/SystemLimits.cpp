@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -30,14 +31,9 @@ std::string ReadFirstLine(const std::string& path) {
 // huge number instead.
 std::uint64_t ReadLimit(const std::string& path) {
   const std::string text = ReadFirstLine(path);
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-    return kUnlimited;
-  }
-  try {
-    return std::stoull(text);
-  } catch (const std::exception&) {
-    return kUnlimited;
-  }
+  std::uint64_t limit = kUnlimited;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), limit);
+  return error == std::errc() && end == text.data() + text.size() ? limit : kUnlimited;
 }
 
 // A group's limit also binds its descendants, so every level from the group up to the root
