@@ -32,7 +32,6 @@ TEST(ControlGroupMemoryLimit, LowestLimitOnTheWayToTheRoot) {
       // A container mounts its own group as the hierarchy's root.
       {"4:memory:/elsewhere/abc\n", {{"memory/memory.limit_in_bytes", "3000\n"}}, 3000},
       {"4:memory:/job\n", {{"memory/job/memory.limit_in_bytes", "garbage\n"}}, kNone},
-      {"", {}, kNone},
       {"not a cgroup line\n", {}, kNone},
   };
   for (const Case& c : cases) {

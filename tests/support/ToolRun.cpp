@@ -52,8 +52,6 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
     for (int signalNumber : setup.ignoredSignals) signal(signalNumber, SIG_IGN);
     const rlimit noCore = {0, 0};  // signals that dump core leave none in the test's folder
     setrlimit(RLIMIT_CORE, &noCore);
-    // The user first: a process limit already exceeded when it changes would fail the exec.
-    if (setup.asNobody && setresuid(65534, 65534, 65534) != 0) _exit(127);
     for (const auto& [resource, value] : setup.limits) {
       const rlimit limit = {value, value};
       setrlimit(resource, &limit);

@@ -27,7 +27,6 @@ struct ToolSetup {
   std::string stdoutPath;                      // standard output this file instead of the capture
   std::string descriptor3Path;                 // a file (or FIFO) open for writing as descriptor 3
   std::vector<std::pair<int, rlim_t>> limits;  // setrlimit resources and their values
-  bool asNobody = false;                       // run as user nobody (the test must be root)
 };
 
 /// The built executable started with argv[0] "slice2vol" and the given arguments, capturing
