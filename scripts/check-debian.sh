@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Proves the README's quick start on a fresh Debian system of the release given (bookworm,
-# trixie, testing, ...): makes a minimal root file system with debootstrap in a scratch folder,
-# clones this checkout's committed HEAD into it and runs scripts/demo.sh, then scripts/test.sh,
-# there as root, exactly as the README gives them. The scratch folder is removed at the end, and
+# Proves the README's quick start and the Debian package on a fresh Debian system of the release
+# given (bookworm, trixie, testing, ...): makes a minimal root file system with debootstrap in a
+# scratch folder, from the archive this machine's apt sources name, clones this checkout's
+# committed HEAD into it and runs scripts/demo.sh, then scripts/test.sh (which builds the package
+# and runs lintian on it), there as root, exactly as the README gives them, then the package's
+# autopkgtest, "autopkgtest . -- null". The scratch folder is removed at the end, and
 # also when the script is interrupted: its mounts exist only in a private mount namespace, and
 # its processes run in a PID namespace that ends with the script. Needs root and Debian's
-# archive; it downloads about 800 packages (4 GB) and takes 8 to 35 minutes.
+# archive; it downloads about 800 packages (4 GB) and takes 10 to 40 minutes.
 # Usage: scripts/check-debian.sh SUITE
 set -euo pipefail
 
@@ -24,17 +26,32 @@ if ! command -v debootstrap > /dev/null || ! command -v pkill > /dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap procps
 fi
 
+# The Debian archive and its security archive, as this machine's apt sources name them.
+archive() {
+  apt-get indextargets --format '$(LABEL) $(REPO_URI)' | awk -v label="$1" '$1 == label {
+    print $2
+    exit
+  }'
+}
+archive=$(archive Debian)
+security=$(archive Debian-Security)
+if [[ -z $archive ]]; then
+  echo "check-debian.sh: no Debian archive in this machine's apt sources" >&2
+  exit 1
+fi
+
 # Runs inside the namespaces; each mount it makes vanishes with them.
 inside=$(
   cat << 'EOF'
 set -euo pipefail
-suite=$1 root=$2/root checkout=$3
-archive=http://deb.debian.org/debian
+suite=$1 root=$2/root checkout=$3 archive=$4 security=$5
 # Every release since bookworm uses the same debootstrap script, so newer names work too.
 debootstrap --variant=minbase "$suite" "$root" "$archive" /usr/share/debootstrap/scripts/sid
 if [[ $suite != sid && $suite != unstable ]]; then # as an installed system has them
   echo "deb $archive $suite-updates main" >> "$root/etc/apt/sources.list"
-  echo "deb $archive-security $suite-security main" >> "$root/etc/apt/sources.list"
+  if [[ -n $security ]]; then
+    echo "deb $security $suite-security main" >> "$root/etc/apt/sources.list"
+  fi
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 git clone -q "$checkout" "$root/root/slice2vol"
@@ -44,9 +61,11 @@ mount --rbind /dev "$root/dev"
 chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   bash -c 'cd /root/slice2vol && scripts/demo.sh && scripts/test.sh &&
+           DEBIAN_FRONTEND=noninteractive apt-get install -y -q autopkgtest &&
+           autopkgtest . -- null &&
            dpkg-query -W -f="\${Version}" libinsighttoolkit5-dev > /root/itk-version'
 itk=$(cat "$root/root/itk-version")
-echo "check-debian.sh: $suite, ITK $itk: scripts/demo.sh and scripts/test.sh passed"
+echo "check-debian.sh: $suite, ITK $itk: scripts/demo.sh, scripts/test.sh and the autopkgtest passed"
 EOF
 )
 
@@ -69,7 +88,7 @@ trap 'exit 143' TERM
 # In the background, so that a signal reaches the traps at once. --kill-child ends the namespace
 # if unshare itself is killed.
 unshare --mount --propagation private --pid --fork --kill-child \
-  bash -c "$inside" bash "$suite" "$scratch" "$checkout" < /dev/null &
+  bash -c "$inside" bash "$suite" "$scratch" "$checkout" "$archive" "$security" < /dev/null &
 child=$!
 status=0
 wait "$child" || status=$?
