@@ -37,8 +37,7 @@ void FlushStandardOutput() {
 }
 
 void EndProcess(int status) {
-  std::cout.flush();
-  std::cerr.flush();
+  std::cout.flush();  // std::cerr writes each insertion at once
   std::fflush(nullptr);
   _exit(status);
 }

@@ -137,8 +137,7 @@ int FindThreadShortage(unsigned count) {
         &thread, nullptr,
         [](void* fd) -> void* {
           char byte = 0;
-          while (read(*static_cast<int*>(fd), &byte, 1) < 0 && errno == EINTR) {
-          }
+          [[maybe_unused]] const ssize_t ended = read(*static_cast<int*>(fd), &byte, 1);
           return nullptr;
         },
         &release[0]);

@@ -16,6 +16,7 @@ TEST(QuotedName, ShowsEveryNameOnOneLineAndOrdinaryNamesAsTheyAre) {
       {"a\nb.png", "'a'$'\\n''b.png'"},
       {"\t\x1b[31m", "$'\\t\\033''[31m'"},
       {"end\r", "'end'$'\\r'"},
+      {"\a\b\v\f", "$'\\a\\b\\v\\f'"},
       {"del\x7f", "'del'$'\\177'"},
       {"c1\xc2\x85", "'c1'$'\\302\\205'"},                       // U+0085, a C1 control
       {"latin1\xe9.png", "'latin1'$'\\351''.png'"},              // not UTF-8
