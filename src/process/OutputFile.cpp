@@ -39,11 +39,14 @@ std::string TemporaryName(int attempt) {
 // The unnamed file is linked through its /proc entry, which needs no privilege.
 std::string ProcEntry(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+bool SameFile(const struct stat& one, const struct stat& other) {
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 bool ProcEntryNames(int fd) {
   struct stat entry {};
   struct stat file {};
-  return stat(ProcEntry(fd).c_str(), &entry) == 0 && fstat(fd, &file) == 0 &&
-         entry.st_dev == file.st_dev && entry.st_ino == file.st_ino;
+  return stat(ProcEntry(fd).c_str(), &entry) == 0 && fstat(fd, &file) == 0 && SameFile(entry, file);
 }
 
 // Gives the file a temporary name in the folder through create, which makes the name and
@@ -66,10 +69,6 @@ int NameTemporary(int folder, std::string& temporary, Create create) {
 
 bool IsNullDevice(const struct stat& status) {
   return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
-}
-
-bool SameFile(const struct stat& one, const struct stat& other) {
-  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
 }  // namespace
