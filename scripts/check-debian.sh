@@ -4,7 +4,8 @@
 # scratch folder, from the archive this machine's apt sources name, clones this checkout's
 # committed HEAD into it and runs scripts/demo.sh, then scripts/test.sh (which builds the package
 # and runs lintian on it), there as root, exactly as the README gives them, then the package's
-# autopkgtest, "autopkgtest . -- null". The scratch folder is removed at the end, and
+# autopkgtest, "autopkgtest . -- null", and scripts/check-slurm.sh, the README's Slurm recipe on a
+# one-machine cluster. The scratch folder is removed at the end, and
 # also when the script is interrupted: its mounts exist only in a private mount namespace, and
 # its processes run in a PID namespace that ends with the script. Needs root and Debian's
 # archive; it downloads about 800 packages (4 GB) and takes 10 to 40 minutes.
@@ -62,10 +63,11 @@ chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   bash -c 'cd /root/slice2vol && scripts/demo.sh && scripts/test.sh &&
            DEBIAN_FRONTEND=noninteractive apt-get install -y -q autopkgtest &&
-           autopkgtest . -- null &&
+           autopkgtest . -- null && scripts/check-slurm.sh &&
            dpkg-query -W -f="\${Version}" libinsighttoolkit5-dev > /root/itk-version'
 itk=$(cat "$root/root/itk-version")
-echo "check-debian.sh: $suite, ITK $itk: scripts/demo.sh, scripts/test.sh and the autopkgtest passed"
+echo "check-debian.sh: $suite, ITK $itk:" \
+  "scripts/demo.sh, scripts/test.sh, the autopkgtest and scripts/check-slurm.sh passed"
 EOF
 )
 

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, for building (default) or also for testing
-# ("--with-tests": GoogleTest, clang with its runtime for the fuzzer, VTK's Python module for the
-# documentation's pictures, groff for the man page, dpkg-dev, debhelper and lintian for the
-# package). Called by demo.sh and test.sh; safe to run again. libgdcm-tools holds the programs
+# ("--with-tests": GoogleTest, clang with its runtime for the fuzzer, VTK's Python module and
+# tiffsplit for the README's recipes and pictures, groff for the man page, dpkg-dev, debhelper and
+# lintian for the package). Called by demo.sh and test.sh; safe to run again. libgdcm-tools holds the programs
 # that Debian's GDCM package files, which ITK loads, name: without them every configure warns
 # about each.
 set -euo pipefail
 
 packages=(cmake make g++ libinsighttoolkit5-dev libtiff-dev zlib1g-dev libgdcm-tools)
 if [[ "${1:-}" == "--with-tests" ]]; then
-  packages+=(libgtest-dev clang libclang-rt-dev python3-vtk9 groff-base dpkg-dev debhelper lintian)
+  packages+=(libgtest-dev clang libclang-rt-dev python3-vtk9 libtiff-tools groff-base dpkg-dev
+    debhelper lintian)
 fi
 
 missing=()
