@@ -9,9 +9,9 @@
 #include <string>
 
 /// The output path, looked at once when the object is made, and then the output itself, which
-/// appears at its path only when complete. A regular file (or a path where
-/// nothing exists yet) is written to an unnamed file in the same folder (O_TMPFILE), which
-/// Commit links under a temporary name and renames onto the path. Where the file system has no
+/// appears at its path only when complete. A regular file (or a path where nothing exists yet)
+/// is written to an unnamed file in the same folder (O_TMPFILE), which Commit links under a
+/// temporary name and renames onto the path. Where the file system has no
 /// unnamed files, a named temporary file takes its place from the start. A failure, an
 /// exception or a signal removes the temporary file and leaves the path as it was; SIGKILL,
 /// which cannot be caught, leaves at most the complete volume under its temporary name, if it

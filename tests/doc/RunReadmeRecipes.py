@@ -95,5 +95,6 @@ for k, page in enumerate(("aaa", "aab", "aac")):
     alone.SetVOI(0, 11, 0, 8, k, k)
     alone.Update()
     write(vtk.vtkTIFFWriter(), alone.GetOutput(), f"alone-{k}.tif")
-    assert open(f"page-{page}.vtk", "rb").read() == convert(f"alone-{k}.tif", "alone.vtk"), page
-    assert convert(f"slice-{k:04d}.mha", "slice.vtk") == convert(f"alone-{k}.tif", "alone.vtk"), k
+    single = convert(f"alone-{k}.tif", "alone.vtk")
+    assert open(f"page-{page}.vtk", "rb").read() == single, page
+    assert convert(f"slice-{k:04d}.mha", "slice.vtk") == single, k
