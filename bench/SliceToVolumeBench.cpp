@@ -117,7 +117,6 @@ int CompareWriters(unsigned long width, unsigned long height, unsigned long dept
   auto stockIO = itk::VTKImageIO::New();
   auto ourIO = AsciiVolumeImageIO::New();
   stockIO->SetFileTypeToASCII();
-  ourIO->SetFileTypeToASCII();
   OutputFile ours((folder + "/ours.vtk").c_str());
   ourIO->SetOutput(&ours);
   WriteThroughImageIO(volume.GetPointer(), folder + "/ours.vtk", ourIO.GetPointer());

@@ -119,7 +119,6 @@ void OptionParser::ReleaseTables() {
     for (int slot = 0; slot < slotCount; ++slot) std::free(values[slot]);
     std::free(values);
   }
-  std::free(keptPositions);
   tablesAllocated = false;
 }
 
@@ -166,13 +165,6 @@ void OptionParser::DeclareLongName(const char* longName, OptionKind kind) {
 }
 
 void OptionParser::DeclareOptionChar(char character, OptionKind kind) {
-  if (!posixStyle) {
-    if (verbose) {
-      std::cout << "Ignoring the option character \"" << character
-                << "\" ( POSIX options are turned off )" << std::endl;
-    }
-    return;
-  }
   if (charCount >= charCapacity) GrowCharTables(character);
   optionChars[charCount] = character;
   charKinds[charCount] = kind;
@@ -262,16 +254,11 @@ void OptionParser::WriteUsage() {
 
 void OptionParser::ScanArgumentVector() {
   if (!EnsureValueTable() || !commandLineGiven) return;
-  if (keptCapacity == 0) keptCapacity = argumentCount;
-  keptPositions = static_cast<int*>(
-      std::malloc(sizeof(int) * static_cast<std::size_t>(keptCapacity > 0 ? keptCapacity : 1)));
-  if (keptPositions == nullptr) ExitOutOfMemory();
-
+  // Anything that is not an option, the empty text included, is skipped.
   for (int i = 1; i < argumentCount; ++i) {
     const char* argument = arguments[i];
-    const bool isLong = std::strncmp(argument, longPrefix, 2) == 0;
-    if (isLong || (argument[0] == shortPrefix && !posixStyle)) {
-      const int entry = ScanLongOption(argument + (isLong ? 2 : 1));
+    if (std::strncmp(argument, longPrefix, 2) == 0) {
+      const int entry = ScanLongOption(argument + 2);
       if (entry >= 0 && i < argumentCount - 1) {
         ++i;
         StoreInSlot(longSlots[entry], arguments[i]);
@@ -282,10 +269,6 @@ void OptionParser::ScanArgumentVector() {
         ++i;
         StoreValue(pending, arguments[i]);
       }
-    } else if (keptCount < keptCapacity) {
-      keptPositions[keptCount++] = i;
-    } else {
-      Diagnose("Ignoring extra argument: ", argument, std::strlen(argument));
     }
   }
 }
@@ -301,10 +284,7 @@ int OptionParser::ScanLongOption(const char* text) {
 
 int OptionParser::MatchLongName(const char* name, std::size_t length) {
   const int entry = FindLongEntry(name, length);
-  if (entry < 0) {
-    Diagnose("Unknown command argument option : ", name, length);
-    return -1;
-  }
+  if (entry < 0) return -1;
   if (longKinds[entry] == Flag) {
     SetFlag(name, length);
     return -1;
@@ -327,22 +307,10 @@ char OptionParser::ScanCharGroup(const char* group) {
 
 bool OptionParser::MatchOptionChar(char character) {
   const int entry = FindCharEntry(character);
-  if (entry < 0) {
-    Diagnose("Unknown command argument option : ", &character, 1);
-    return false;
-  }
+  if (entry < 0) return false;
   if (charKinds[entry] == Flag) {
     SetFlag(character);
     return false;
   }
   return true;
-}
-
-void OptionParser::Diagnose(const char* message, const char* subject, std::size_t length) {
-  if (verbose) {
-    std::cout << message;
-    std::cout.write(subject, static_cast<std::streamsize>(length));
-    std::cout << std::endl;
-  }
-  if (autoUsage) WriteUsage();
 }

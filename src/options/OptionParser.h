@@ -72,13 +72,9 @@ class OptionParser {
   int MatchLongName(const char* name, std::size_t length);
   char ScanCharGroup(const char* group);
   bool MatchOptionChar(char character);
-  void Diagnose(const char* message, const char* subject, std::size_t length);
 
   int argumentCount = 0;
   const char* const* arguments = nullptr;
-  int* keptPositions = nullptr;
-  int keptCount = 0;
-  int keptCapacity = 0;
   int longCapacity;
   const char** longNames = nullptr;
   int* longKinds = nullptr;
@@ -96,16 +92,13 @@ class OptionParser {
   int usageCount = 0;
   bool commandLineGiven = false;
   bool tablesAllocated = false;
-  bool posixStyle = true;
-  bool verbose = false;
   char shortPrefix = '-';
-  char longPrefix[3] = {'-', '-', '\0'};
+  const char* longPrefix = "--";
   char equalsSign = '=';
   char blank = ' ';
   bool valuesAllocated = false;
   bool usagePending = true;
   bool hasOptions = false;
-  bool autoUsage = false;
 };
 
 #endif

@@ -9,17 +9,15 @@
 #include "itkImage.h"
 #include "itkVTKImageIO.h"
 
-/// ITK's VTK image IO with its own writer for ASCII volumes of unsigned 8-bit scalars, byte for
-/// byte what ITK writes. ITK's writer ignores stream errors (a full disk ends in a silently short
-/// file), truncates the output before the data is ready, writes the header and the body through
-/// two opens with a seek between them, which a FIFO or a pipe cannot take, and cannot take the
-/// volume a piece at a time. This one takes it in pieces of whole layers, so that the volume
-/// never has to be held whole, and writes them through one VolumeText, front to back; a failure
-/// throws its WriteFailure and leaves the output path as it was. Any other file type or pixel
-/// type is written by ITK itself.
+/// ITK's VTK image IO with its own writer for the tool's volumes, ASCII and of unsigned 8-bit
+/// scalars, byte for byte what ITK writes. ITK's writer ignores stream errors (a full disk ends in
+/// a silently short file), truncates the output before the data is ready, writes the header and the
+/// body through two opens with a seek between them, which a FIFO or a pipe cannot take, and cannot
+/// take the volume a piece at a time. This one takes it in pieces of whole layers, so that the
+/// volume never has to be held whole, and writes them through one VolumeText, front to back; a
+/// failure throws its WriteFailure and leaves the output path as it was.
 class AsciiVolumeImageIO : public itk::VTKImageIO {
  public:
-  ITK_DISALLOW_COPY_AND_MOVE(AsciiVolumeImageIO);
   using Self = AsciiVolumeImageIO;
   using Superclass = itk::VTKImageIO;
   using Pointer = itk::SmartPointer<Self>;
@@ -43,12 +41,10 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
   ~AsciiVolumeImageIO() override = default;
 
  private:
-  bool WritesItsOwnText() const;
   std::string FormatHeader() const;
 
   OutputFile* output_ = nullptr;
   std::unique_ptr<VolumeText> text_;  // from the first piece to the last
-  std::size_t layersWritten_ = 0;
 };
 
 #endif

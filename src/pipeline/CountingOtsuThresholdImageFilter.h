@@ -22,7 +22,6 @@ template <typename Sample>
 class CountingOtsuThresholdImageFilter
     : public itk::OtsuThresholdImageFilter<itk::Image<Sample, 2>, itk::Image<unsigned char, 2>> {
  public:
-  ITK_DISALLOW_COPY_AND_MOVE(CountingOtsuThresholdImageFilter);
   using Self = CountingOtsuThresholdImageFilter;
   using Superclass =
       itk::OtsuThresholdImageFilter<itk::Image<Sample, 2>, itk::Image<unsigned char, 2>>;
@@ -46,7 +45,7 @@ class CountingOtsuThresholdImageFilter
   void FillBinaryImage();
 
   bool counted_ = false;
-  Sample threshold_ = 0;
+  Sample threshold_{};
 };
 
 #endif

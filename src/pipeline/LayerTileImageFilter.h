@@ -14,7 +14,6 @@
 class LayerTileImageFilter
     : public itk::TileImageFilter<itk::Image<unsigned char, 2>, itk::Image<unsigned char, 3>> {
  public:
-  ITK_DISALLOW_COPY_AND_MOVE(LayerTileImageFilter);
   using Self = LayerTileImageFilter;
   using Superclass =
       itk::TileImageFilter<itk::Image<unsigned char, 2>, itk::Image<unsigned char, 3>>;

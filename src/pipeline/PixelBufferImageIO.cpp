@@ -27,5 +27,3 @@ void PixelBufferImageIO::Read(void* buffer) {
   std::memcpy(buffer, pixels_.data(), pixels_.size());
   std::vector<char>().swap(pixels_);  // the reader now has them
 }
-
-void PixelBufferImageIO::Write(const void*) { itkExceptionMacro("this image IO only reads"); }

@@ -333,7 +333,6 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, OutputFile& output) {
       static_cast<unsigned>((depth + layersPerPiece - 1) / layersPerPiece));
   writer->SetFileName(output.Path());
   AsciiVolumeImageIO::Pointer imageIO = AsciiVolumeImageIO::New();
-  imageIO->SetFileTypeToASCII();
   imageIO->SetOutput(&output);
   writer->SetImageIO(imageIO);
   writer->Update();

@@ -39,7 +39,7 @@ const BinaryLineTexts& BinaryLineTable() {
 // The key of a line of six values that are all 0 or 255, or -1 for any other line. The eight
 // bytes from the line's start must be readable; the last two are not part of it.
 int BinaryLineKey(const unsigned char* line) {
-  std::uint64_t values = 0;
+  std::uint64_t values;
   std::memcpy(&values, line, sizeof values);
   values &= 0xFFFFFFFFFFFFu;
   const std::uint64_t topBits = values & 0x808080808080u;

@@ -11,8 +11,8 @@ namespace {
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t at, char32_t& codePoint) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);
-  std::size_t length = 0;
-  char32_t minimum = 0;
+  std::size_t length;
+  char32_t minimum;
   if (lead < 0x80) {
     codePoint = lead;
     return 1;
@@ -59,7 +59,7 @@ std::string QuotedName(const std::string& name) {
   bool escaping = false;
   bool segmentOpen = false;
   for (std::size_t at = 0; at < name.size();) {
-    char32_t codePoint = 0;
+    char32_t codePoint;
     const std::size_t length = Utf8SequenceLength(name, at, codePoint);
     const bool escape = length == 0 || IsControl(codePoint);
     anyEscaped = anyEscaped || escape;

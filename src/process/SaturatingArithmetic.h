@@ -9,14 +9,14 @@
 
 /// a x b, held at UINT64_MAX instead of wrapping.
 inline std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t product = 0;
+  std::uint64_t product;
   return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<std::uint64_t>::max()
                                                 : product;
 }
 
 /// a + b, held at UINT64_MAX instead of wrapping.
 inline std::uint64_t SaturatingSum(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t sum = 0;
+  std::uint64_t sum;
   return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::uint64_t>::max() : sum;
 }
 

@@ -136,7 +136,7 @@ int FindThreadShortage(unsigned count) {
     error = pthread_create(
         &thread, nullptr,
         [](void* fd) -> void* {
-          char byte = 0;
+          char byte;
           [[maybe_unused]] const ssize_t ended = read(*static_cast<int*>(fd), &byte, 1);
           return nullptr;
         },
