@@ -15,12 +15,8 @@
 void OpenMissingStandardStreams() {
   const int modes[] = {O_WRONLY, O_RDONLY, O_WRONLY};
   for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-    const int opened = open("/dev/null", modes[fd]);
-    if (opened >= 0 && opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
+    // open takes the lowest free descriptor: fd itself, since those below it are open now.
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", modes[fd]);
   }
 }
 

@@ -137,9 +137,10 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
   symlink(in.c_str(), output.Path("link.vtk").c_str());
   link(in.c_str(), output.Path("hard.vtk").c_str());
   const std::string replaces = "': it would replace the input file '";
-  ToolSetup none, full, closedPipe, toFile;
+  ToolSetup none, full, closedPipe, closed, toFile;
   full.stdoutPath = "/dev/full";
   closedPipe.stdoutIsClosedPipe = true;
+  closed.stdoutIsClosed = true;
   toFile.stdoutPath = report;
   const std::string cannot = "Error: cannot write volume '";
   // /proc takes no new file; only root is let as far as finding that out.
@@ -160,6 +161,7 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
       {full, {"--output", volume}, fullOutput},
       {full, {"--help"}, fullOutput},
       {closedPipe, {"--output", volume}, "Error: cannot write standard output: broken pipe\n"},
+      {closed, {"--output", volume}, "Error: cannot write standard output: bad file descriptor\n"},
       {toFile, {"--output", "/dev/stdout"}, cannot + "/dev/stdout" + mixed},
       {toFile, {"--output", report}, cannot + report + mixed},
       {none, {"--input2d", in, "--output", in}, cannot + in + replaces + in + "'\n"},

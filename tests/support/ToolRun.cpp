@@ -44,6 +44,7 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, const ToolSe
     dup2(err, STDERR_FILENO);
     close(out);
     close(err);
+    if (setup.stdoutIsClosed) close(STDOUT_FILENO);
     if (!setup.descriptor3Path.empty()) {
       const int extra = open(setup.descriptor3Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(extra, 3);

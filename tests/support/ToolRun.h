@@ -24,6 +24,7 @@ struct ToolSetup {
   std::vector<std::string> environment;        // NAME=value entries added to the test's own
   std::vector<int> ignoredSignals;             // ignored from the start, as nohup does
   bool stdoutIsClosedPipe = false;             // standard output a pipe nobody reads
+  bool stdoutIsClosed = false;                 // no standard output at all
   std::string stdoutPath;                      // standard output this file instead of the capture
   std::string descriptor3Path;                 // a file (or FIFO) open for writing as descriptor 3
   std::vector<std::pair<int, rlim_t>> limits;  // setrlimit resources and their values
