@@ -17,6 +17,7 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,8 +123,9 @@ class BadInput : public ToolTest {
     auto textVtk = itk::VTKImageIO::New();
     textVtk->SetFileTypeToASCII();
     WriteTestImage<std::uint8_t>(Image("text.vtk"), 40, 30, pattern, {textVtk});
-    WriteTestImage<std::uint8_t>(Image("zlib.mha"), 40, 30, pattern, {nullptr, true});
-    WriteTestImage<std::uint8_t>(Image("good.nii.gz"), 40, 30, pattern, {nullptr, true});
+    for (const char* name : {"zlib.mha", "zlib.nrrd", "zpair.mhd", "good.nii.gz"}) {
+      WriteTestImage<std::uint8_t>(Image(name), 40, 30, pattern, {nullptr, true});
+    }
     for (const auto& [name, compress] :
          {std::pair{"deflate.tif", &itk::TIFFImageIO::SetCompressionToDeflate},
           std::pair{"jpeg.tif", &itk::TIFFImageIO::SetCompressionToJPEG}}) {
@@ -132,6 +134,9 @@ class BadInput : public ToolTest {
       WriteTestImage<std::uint8_t>(Image(name), 40, 30, pattern, {tiff, true});
     }
     WriteFile(Image("cut-pair.raw"), Cut("pair.raw", -1));
+    WriteFile(Image("cut-pair.img"), Cut("pair.img", -1));
+    WriteFile(Image("cut-pair.hdr"), ReadFile(Image("pair.hdr")));
+    WriteFile(Image("cut-zpair.zraw"), Cut("zpair.zraw", -1));
     // Pixels that do not compress: a cut deflated data set then loses some of them.
     WriteTestImage<std::int16_t>(Image("noise.dcm"), 256, 256,
                                  [random = std::mt19937(7)](int, int) mutable {
@@ -202,8 +207,7 @@ class BadInput : public ToolTest {
 // A reader would block on a FIFO, or read whatever a device gives, forever; a missing data file
 // is named, the first of a pattern of two billion at once.
 TEST_F(BadInput, FilesThatCannotBeReadAreNamed) {
-  const std::string nrrd =
-      "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 40 30\nencoding: raw\ndata file: ";
+  const std::string nrrd = "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 40 30\nencoding: raw\n";
   std::string folderHeader = ReadFile(Image("pair.mhd"));
   folderHeader.replace(folderHeader.find("pair.raw"), 8, ".");
   ExpectRefused({
@@ -214,10 +218,12 @@ TEST_F(BadInput, FilesThatCannotBeReadAreNamed) {
       {"empty.png", "the file is empty", ""},
       {"text.png", kUnknownFormat, "This is not an image.\n"},
       {"fifo.nhdr", "its data file '" + Image("fifo.png") + "' is not a regular file",
-       nrrd + "fifo.png\n\n"},
+       nrrd + "datafile: fifo.png\n\n"},
       {"folder.mhd", "its data file '" + Image(".") + "' is not a regular file", folderHeader},
-      {"missing.nhdr", "its data file '" + Image("slice01.raw") + "' is missing",
-       nrrd + "slice%02d.raw 1 2000000000 1\n\n"},
+      {"missing.nhdr", "its data file '" + Image("s%+01.raw") + "' is missing",
+       nrrd + "data file: s%%%+03d.raw 1 2000000000 1\n\n"},
+      {"list.mha", "its data file '" + Image("slice.raw") + "' is missing",
+       "NDims = 2\nDimSize = 40 30\nElementType = MET_UCHAR\nElementDataFile = LIST\nslice.raw\n"},
       {"alone.hdr", "its data file '" + Image("alone.img") + "' is missing", Cut("pair.hdr", 1e9)},
       {"alone.spr", "its data file '" + Image("alone.sdt") + "' is missing",
        "numDim: 2\ndim: 40 30\ndataType: BYTE\n"},
@@ -251,6 +257,8 @@ TEST_F(BadInput, DamagedHeadersAreRefusedBeforeDecoding) {
       {"notes.pic", kUndecodable, bioRad},
       {"no-dimensions.spr", kUndecodable,
        "numDim: two\ndim: 40 30\ndataType: BYTE\nstimFileName: pair.raw\n"},
+      {"one-dimension.spr", kUndecodable,
+       "numDim: 2\ndim: 40\ndataType: BYTE\nstimFileName: pair.raw\n"},
   });
 }
 
@@ -263,6 +271,7 @@ TEST_F(BadInput, PixelsMissingFromTheFilesAreRefused) {
       {"cut.bmp", kEndsEarly, Cut("good.bmp", -1)},
       {"cut.mha", kEndsEarly, Cut("good.mha", -1)},
       {"cut.nii", kEndsEarly, Cut("good.nii", -1)},
+      {"cut-pair.img", kEndsEarly},
       {"short.nii.gz", kEndsEarly},
       {"cut.gipl", "the file ends before the 40 x 30 x 1 pixels its header gives",
        Cut("good.gipl", -1)},
@@ -291,6 +300,9 @@ TEST_F(BadInput, CompressedStreamsAreCheckedToTheirEnd) {
       {"bad-crc.png", kUndecodable, badCrc},
       {"cut-data.png", kUndecodable, Cut("good.png", 0.5)},
       {"cut-zlib.mha", kUndecodable, Cut("zlib.mha", -1)},
+      {"cut-zlib.nrrd", kUndecodable, Cut("zlib.nrrd", -1)},
+      {"cut-zpair.mhd", kUndecodable,
+       std::regex_replace(ReadFile(Image("zpair.mhd")), std::regex("zpair"), "cut-zpair")},
       {"cut.nii.gz", kUndecodable, Cut("good.nii.gz", 0.6)},
       {"flipped.tif", kUndecodable, flipped},
       {"cut-jpeg.dcm", kUndecodable, Cut("jpeg.dcm", -300)},
