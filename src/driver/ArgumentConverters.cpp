@@ -47,7 +47,8 @@ int ParsePositiveArgument(const char* text, std::uint64_t& value) {
   return ParseNonNegative(text, value);
 }
 
-int ParseRegionArgument(const char* text, std::int64_t index[2], std::uint64_t size[2]) {
+int ParseRegionArgument(const char* text, std::array<std::int64_t, 2>& index,
+                        std::array<std::uint64_t, 2>& size) {
   if (text == nullptr) return 1;
   // strtok writes into the text it splits, so it works on a private copy.
   std::string copy(text);

@@ -1,5 +1,6 @@
 #include "ToolDriver.h"
 
+#include <array>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -40,8 +41,8 @@ int RunCommandLine(int argc, char* argv[]) {
   }
 
   bool regionGiven = false;
-  std::int64_t regionIndex[2] = {0, 0};
-  std::uint64_t regionSize[2] = {0, 0};
+  std::array<std::int64_t, 2> regionIndex{};
+  std::array<std::uint64_t, 2> regionSize{};
   if (const char* region = parser.FindValue("region")) {
     if (ParseRegionArgument(region, regionIndex, regionSize) != 0) return 1;
     std::cout << "argument --region accepted = '" << region << "'\n";

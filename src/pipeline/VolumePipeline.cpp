@@ -171,8 +171,8 @@ void StartImageThreads() {
 // ITK would turn an empty region into a one-voxel-wide volume of arbitrary data, and refuses
 // one that leaves the image without saying so; the depth must give at least one layer.
 void CheckRequest(const SliceImage::SizeType& image, bool regionGiven,
-                  const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
-                  std::uint64_t tileDepth) {
+                  const std::array<std::int64_t, 2>& regionIndex,
+                  const std::array<std::uint64_t, 2>& regionSize, std::uint64_t tileDepth) {
   if (regionGiven) {
     if (regionSize[0] == 0 || regionSize[1] == 0) {
       throw RegionFailure(regionIndex, regionSize,
@@ -190,8 +190,8 @@ void CheckRequest(const SliceImage::SizeType& image, bool regionGiven,
   if (tileDepth == 0) throw DepthFailure();
 }
 
-SliceImage::Pointer CropToRegion(SliceImage* binary, const std::int64_t regionIndex[2],
-                                 const std::uint64_t regionSize[2]) {
+SliceImage::Pointer CropToRegion(SliceImage* binary, const std::array<std::int64_t, 2>& regionIndex,
+                                 const std::array<std::uint64_t, 2>& regionSize) {
   using RegionFilter = itk::RegionOfInterestImageFilter<SliceImage, SliceImage>;
   RegionFilter::Pointer regionFilter = RegionFilter::New();
   SliceImage::RegionType region;
@@ -339,8 +339,8 @@ void WriteVolume(SliceImage* slice, std::uint64_t depth, OutputFile& output) {
 }
 
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
-                       const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
-                       std::uint64_t tileDepth) {
+                       const std::array<std::int64_t, 2>& regionIndex,
+                       const std::array<std::uint64_t, 2>& regionSize, std::uint64_t tileDepth) {
   Stage stage = Stage::kStarting;
   SliceImage::SizeType sliceSize{};
   try {

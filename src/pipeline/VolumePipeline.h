@@ -1,6 +1,7 @@
 #ifndef SLICE2VOL_PIPELINE_VOLUMEPIPELINE_H
 #define SLICE2VOL_PIPELINE_VOLUMEPIPELINE_H
 
+#include <array>
 #include <cstdint>
 
 /// Reads the 2D image at inputPath, binarises it with an Otsu threshold (at or below the
@@ -9,7 +10,7 @@
 /// regionIndex and regionSize are read only when regionGiven is true. Throws a PipelineFailure
 /// on failure. Every ITK object is released before it returns or throws.
 void RunVolumePipeline(const char* inputPath, const char* outputPath, bool regionGiven,
-                       const std::int64_t regionIndex[2], const std::uint64_t regionSize[2],
-                       std::uint64_t tileDepth);
+                       const std::array<std::int64_t, 2>& regionIndex,
+                       const std::array<std::uint64_t, 2>& regionSize, std::uint64_t tileDepth);
 
 #endif

@@ -25,7 +25,8 @@ PipelineFailure WriteFailure(const std::string& path, const std::string& cause) 
                          (cause.empty() ? "" : ": " + cause));
 }
 
-PipelineFailure RegionFailure(const std::int64_t index[2], const std::uint64_t size[2],
+PipelineFailure RegionFailure(const std::array<std::int64_t, 2>& index,
+                              const std::array<std::uint64_t, 2>& size,
                               const std::string& problem) {
   return PipelineFailure("region '" + std::to_string(index[0]) + ' ' + std::to_string(index[1]) +
                          ' ' + std::to_string(size[0]) + ' ' + std::to_string(size[1]) + "' " +

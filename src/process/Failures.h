@@ -1,6 +1,7 @@
 #ifndef SLICE2VOL_PROCESS_FAILURES_H
 #define SLICE2VOL_PROCESS_FAILURES_H
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -28,8 +29,8 @@ PipelineFailure SampleRangeFailure(const std::string& path, double lowest, doubl
 PipelineFailure WriteFailure(const std::string& path, const std::string& cause = "");
 
 /// "region 'X Y SX SY' PROBLEM".
-PipelineFailure RegionFailure(const std::int64_t index[2], const std::uint64_t size[2],
-                              const std::string& problem);
+PipelineFailure RegionFailure(const std::array<std::int64_t, 2>& index,
+                              const std::array<std::uint64_t, 2>& size, const std::string& problem);
 
 /// "cannot write volume 'PATH': its text needs N bytes, more than the M bytes free on its file
 /// system".
