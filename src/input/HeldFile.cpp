@@ -121,10 +121,9 @@ bool HeldFile::Unchanged() const {
 constexpr int kInterrupt = SIGURG;
 
 BlockedOpenBreaker::BlockedOpenBreaker() {
+  // Zeroed: nothing masked, and no SA_RESTART, so that the interrupted call fails with EINTR.
   struct sigaction interrupt {};
   interrupt.sa_handler = [](int) {};
-  sigemptyset(&interrupt.sa_mask);
-  interrupt.sa_flags = 0;  // no SA_RESTART: the interrupted call fails with EINTR
   sigaction(kInterrupt, &interrupt, &previous_);
   struct sigevent event {};
   event.sigev_notify = SIGEV_THREAD_ID;

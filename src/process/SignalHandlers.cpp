@@ -27,7 +27,7 @@ constexpr EndingSignal kEndingSignals[] = {
 // The handler may run on any thread, ITK's workers included: the name is complete before the
 // flag is raised, and the flag is lowered before the name changes. The same holds for the
 // guard's message.
-int folderToClean = -1;
+int folderToClean;
 char nameToRemove[NAME_MAX + 1];
 std::atomic<bool> nameRegistered{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler reads the flag");
