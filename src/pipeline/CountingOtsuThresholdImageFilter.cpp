@@ -74,18 +74,18 @@ void CountingOtsuThresholdImageFilter<Sample>::ThresholdFromCounts(
   const double bins = this->GetNumberOfHistogramBins();
   const auto minimum = static_cast<double>(kLowestCounted + static_cast<std::int64_t>(lowest));
   const auto maximum = static_cast<double>(kLowestCounted + static_cast<std::int64_t>(highest));
-  typename HistogramType::MeasurementVectorType lower(1);
-  typename HistogramType::MeasurementVectorType upper(1);
-  lower.Fill(minimum);
-  upper.Fill(maximum + ((maximum - minimum) / bins) / 100.0);
-  typename HistogramType::SizeType size(1);
-  size.Fill(this->GetNumberOfHistogramBins());
+  // One measure per sample: the histogram and every vector it takes have one dimension.
+  constexpr unsigned kMeasures = 1;
+  typename HistogramType::MeasurementVectorType lower(kMeasures, minimum);
+  typename HistogramType::MeasurementVectorType upper(
+      kMeasures, maximum + ((maximum - minimum) / bins) / 100.0);
+  const typename HistogramType::SizeType size(kMeasures, this->GetNumberOfHistogramBins());
 
   const typename HistogramType::Pointer histogram = HistogramType::New();
-  histogram->SetMeasurementVectorSize(1);
+  histogram->SetMeasurementVectorSize(kMeasures);
   histogram->Initialize(size, lower, upper);
-  typename HistogramType::MeasurementVectorType value(1);
-  typename HistogramType::IndexType bin(1);
+  typename HistogramType::MeasurementVectorType value(kMeasures);
+  typename HistogramType::IndexType bin(kMeasures);
   for (std::size_t slot = lowest; slot <= highest; ++slot) {
     if (counts[slot] == 0) continue;
     value.Fill(static_cast<double>(kLowestCounted + static_cast<std::int64_t>(slot)));
