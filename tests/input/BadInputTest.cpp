@@ -208,6 +208,8 @@ class BadInput : public ToolTest {
 // is named, the first of a pattern of two billion at once.
 TEST_F(BadInput, FilesThatCannotBeReadAreNamed) {
   const std::string nrrd = "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 40 30\nencoding: raw\n";
+  const std::string meta =
+      "NDims = 2\nDimSize = 40 30\nElementType = MET_UCHAR\nElementDataFile = ";
   std::string folderHeader = ReadFile(Image("pair.mhd"));
   folderHeader.replace(folderHeader.find("pair.raw"), 8, ".");
   ExpectRefused({
@@ -220,10 +222,13 @@ TEST_F(BadInput, FilesThatCannotBeReadAreNamed) {
       {"fifo.nhdr", "its data file '" + Image("fifo.png") + "' is not a regular file",
        nrrd + "datafile: fifo.png\n\n"},
       {"folder.mhd", "its data file '" + Image(".") + "' is not a regular file", folderHeader},
-      {"missing.nhdr", "its data file '" + Image("s%+01.raw") + "' is missing",
-       nrrd + "data file: s%%%+03d.raw 1 2000000000 1\n\n"},
+      {"missing.nhdr", "its data file '" + Image("s%+000000001.raw") + "' is missing",
+       nrrd + "data file: s%%%+010i.raw 1 2000000000 1\n\n"},
+      {"down.mha", "its data file '" + Image("s3.raw") + "' is missing", meta + "s%d.raw 3 1 -1\n"},
+      {"wide.nhdr", "its data file '" + Image("s%100d.raw") + "' is missing",
+       nrrd + "data file: s%100d.raw 1 2\n\n"},
       {"list.mha", "its data file '" + Image("slice.raw") + "' is missing",
-       "NDims = 2\nDimSize = 40 30\nElementType = MET_UCHAR\nElementDataFile = LIST\nslice.raw\n"},
+       meta + "LIST\nslice.raw\n"},
       {"alone.hdr", "its data file '" + Image("alone.img") + "' is missing", Cut("pair.hdr", 1e9)},
       {"alone.spr", "its data file '" + Image("alone.sdt") + "' is missing",
        "numDim: 2\ndim: 40 30\ndataType: BYTE\n"},
@@ -265,6 +270,8 @@ TEST_F(BadInput, DamagedHeadersAreRefusedBeforeDecoding) {
 // Their readers would pad the missing pixels, or repeat the last number for each one missing.
 TEST_F(BadInput, PixelsMissingFromTheFilesAreRefused) {
   std::string pairHeader = ReadFile(Image("pair.mhd"));
+  std::string skipHeader = pairHeader;
+  skipHeader.insert(skipHeader.find("ElementDataFile"), "HeaderSize = 10\n");
   pairHeader.replace(pairHeader.find("pair.raw"), 8, "cut-pair.raw");
   const std::string meta = "ObjectType = Image\nNDims = 2\nElementType = MET_UCHAR\nDimSize = ";
   ExpectRefused({
@@ -282,6 +289,9 @@ TEST_F(BadInput, PixelsMissingFromTheFilesAreRefused) {
        "its data file '" + Image("cut-pair.raw") +
            "' ends before the 40 x 30 pixels its header gives",
        pairHeader},
+      {"skip.mhd",
+       "its data file '" + Image("pair.raw") + "' ends before the 40 x 30 pixels its header gives",
+       skipHeader},
       {"cut-text.vtk", kUndecodable, Cut("text.vtk", 0.5)},
       {"nan.vtk", kUndecodable,
        "# vtk DataFile Version 3.0\nx\nASCII\nDATASET STRUCTURED_POINTS\nDIMENSIONS 2 2 1\n"
