@@ -22,6 +22,8 @@ TEST(QuotedName, ShowsEveryNameOnOneLineAndOrdinaryNamesAsTheyAre) {
       {"latin1\xe9.png", "'latin1'$'\\351''.png'"},              // not UTF-8
       {"\xc0\xaf\xed\xa0\x80", "$'\\300\\257\\355\\240\\200'"},  // overlong, surrogate
       {"cut\xe6\xbc", "'cut'$'\\346\\274'"},
+      {"\xf0\x9f\x98\x80\xf4\x90\x80\x80",
+       "'\xf0\x9f\x98\x80'$'\\364\\220\\200\\200'"},  // past U+10FFFF
   };
   for (const auto& [name, shown] : cases) EXPECT_EQ(QuotedName(name), shown) << shown;
 }
