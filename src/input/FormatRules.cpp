@@ -25,7 +25,6 @@ namespace {
 
 // ---- What several formats share: fields, names, sizes ----
 
-constexpr std::size_t kMostHeaderBytes = 64 * 1024;
 constexpr std::size_t kMostDataFiles = 100000;
 
 // A little-endian whole number of width bytes at at; bytes past the end count as 0.
@@ -146,9 +145,7 @@ class MetaImageRules : public FormatRules {
     const Header header(image);
     if (header.local || header.data.empty()) return;
     // A LIST's names fill the rest of the header file.
-    const bool list = header.data.compare(0, 4, "LIST") == 0;
-    NameListedFiles(image, list ? image.Bytes(0, kMostHeaderBytes) : header.text, header.data,
-                    header.dataLineEnd, hold);
+    NameListedFiles(image, header.text, header.data, header.dataLineEnd, hold);
   }
 
   bool Damaged(const std::vector<HeldFile>& files) const override {
@@ -174,7 +171,7 @@ class MetaImageRules : public FormatRules {
 
  private:
   struct Header {
-    explicit Header(const HeldFile& image) : text(image.Header("ElementDataFile")) {
+    explicit Header(const HeldFile& image) : text(image.Header()) {
       const std::size_t field = text.find("ElementDataFile");
       if (field == std::string::npos) return;
       dataLineEnd = text.find('\n', field);
@@ -196,7 +193,7 @@ class NrrdRules : public FormatRules {
  public:
   void NameDataFiles(const HeldFile& image,
                      const std::function<void(const std::string&)>& hold) const override {
-    const std::string header = image.Header("\n\n");
+    const std::string header = image.Header();
     for (const char* name : {"data file", "datafile"}) {
       const std::string value = HeaderField(header, name, ':');
       if (!value.empty()) {
@@ -208,7 +205,7 @@ class NrrdRules : public FormatRules {
 
   // Gzip data files are checked as every gzip file is; attached data follows the blank line.
   bool Damaged(const std::vector<HeldFile>& files) const override {
-    const std::string header = files.front().Header("\n\n");
+    const std::string header = files.front().Header();
     const std::string encoding = HeaderField(header, "encoding", ':');
     const std::size_t blank = header.find("\n\n");
     return files.size() == 1 && (encoding == "gzip" || encoding == "gz") &&
@@ -248,7 +245,7 @@ class NiftiRules : public FormatRules {
                                  : files[0];
     const HeldFile& data = pair && &header == &files[0] ? files[1] : files[0];
     nifti_1_header fields{};
-    const std::string& bytes = header.Header("");
+    const std::string& bytes = header.Header();
     std::memcpy(&fields, bytes.data(), std::min(bytes.size(), sizeof fields));
     if (fields.sizeof_hdr != 348) swap_nifti_header(&fields, 1);
     if (fields.sizeof_hdr != 348 || !(fields.vox_offset >= 0 && fields.vox_offset < 1e15F) ||
@@ -269,7 +266,7 @@ class StimulateRules : public FormatRules {
   // Without a stimFileName field, ITK tries x.spr.sdt, then x.sdt.
   void NameDataFiles(const HeldFile& image,
                      const std::function<void(const std::string&)>& hold) const override {
-    const std::string header = image.Header("");
+    const std::string header = image.Header();
     const std::size_t at = header.find("stimFileName:");
     if (at != std::string::npos) {
       const std::size_t lineEnd = header.find('\n', at);
@@ -288,7 +285,7 @@ class StimulateRules : public FormatRules {
   // number is missing: an arbitrary size or number of dimensions. The lines are matched as it
   // matches them.
   bool Damaged(const std::vector<HeldFile>& files) const override {
-    std::istringstream lines(files.front().Header(""));
+    std::istringstream lines(files.front().Header());
     unsigned dimensions = 4;
     for (std::string line; std::getline(lines, line);) {
       unsigned values[4] = {};

@@ -83,18 +83,9 @@ std::optional<std::uint64_t> HeldFile::ContentLength() const {
   return Inflate()->length;
 }
 
-// A text header is read a little at a time, so that a small image is not read twice for it.
-const std::string& HeldFile::Header(const char* end) const {
-  if (header_) return *header_;
-  if (gzipped_) return *(header_ = Inflate() ? Inflate()->head : "");
-  for (std::size_t wanted = 4096;; wanted *= 4) {
-    header_ = Bytes(0, std::min(wanted, kHeaderBytes));
-    const std::size_t at = header_->find(end);
-    if (*end == '\0' || (at != std::string::npos && header_->find('\n', at) != std::string::npos) ||
-        header_->size() < wanted || wanted >= kHeaderBytes) {
-      return *header_;
-    }
-  }
+const std::string& HeldFile::Header() const {
+  if (!header_) header_ = gzipped_ ? (Inflate() ? Inflate()->head : "") : Bytes(0, kHeaderBytes);
+  return *header_;
 }
 
 std::string HeldFile::Bytes(std::uint64_t offset, std::size_t length) const {

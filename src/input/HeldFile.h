@@ -38,10 +38,9 @@ class HeldFile {
   /// The length a reader gets from it: its size, or for a gzip file what it inflates to,
   /// checked to its end; nothing when that stream is cut short or corrupt.
   std::optional<std::uint64_t> ContentLength() const;
-  /// Its first bytes as a reader gets them (inflated, for a gzip file), read once: up to the
-  /// line that end first shows on, or as many as a header can take; a few kilobytes for an
-  /// empty end.
-  const std::string& Header(const char* end) const;
+  /// Its first bytes as a reader gets them (inflated, for a gzip file), as many as a header can
+  /// take, read once.
+  const std::string& Header() const;
   /// Up to length bytes from offset; fewer at the end of the file.
   std::string Bytes(std::uint64_t offset, std::size_t length) const;
   /// True when its path still names this file, with the size and time it had when opened.
