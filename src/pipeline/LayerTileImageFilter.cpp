@@ -2,27 +2,9 @@
 
 #include <cstring>
 
-bool LayerTileImageFilter::StacksEqualSlices() const {
-  const LayoutArrayType layout = GetLayout();
-  const unsigned inputs = GetNumberOfIndexedInputs();
-  if (layout[0] != 1 || layout[1] != 1 || layout[2] != 0 || inputs == 0) return false;
-  const InputImageType* first = GetInput(0);
-  if (first == nullptr) return false;
-  const auto size = first->GetLargestPossibleRegion().GetSize();
-  for (unsigned k = 1; k < inputs; ++k) {
-    const InputImageType* input = GetInput(k);
-    if (input == nullptr || input->GetLargestPossibleRegion().GetSize() != size) return false;
-  }
-  return true;
-}
-
-// As ITK's filter does for this layout: the first input's spacing and origin, 1 and 0 along the
-// stack, and one layer per input.
+// As ITK's filter does for the layout (1, 1, 0): the first input's spacing and origin, 1 and 0
+// along the stack, and one layer per input.
 void LayerTileImageFilter::GenerateOutputInformation() {
-  if (!StacksEqualSlices()) {
-    Superclass::GenerateOutputInformation();
-    return;
-  }
   const InputImageType* first = GetInput(0);
   OutputImageType* output = GetOutput();
   OutputImageType::SpacingType spacing;
@@ -44,7 +26,6 @@ void LayerTileImageFilter::GenerateOutputInformation() {
 // Whole layers only: a layer is a copy of its slice.
 void LayerTileImageFilter::EnlargeOutputRequestedRegion(itk::DataObject* data) {
   Superclass::EnlargeOutputRequestedRegion(data);
-  if (!StacksEqualSlices()) return;
   auto* output = static_cast<OutputImageType*>(data);
   OutputImageType::RegionType requested = output->GetRequestedRegion();
   const OutputImageType::RegionType& largest = output->GetLargestPossibleRegion();
@@ -59,10 +40,6 @@ void LayerTileImageFilter::EnlargeOutputRequestedRegion(itk::DataObject* data) {
 // single layer shares its slice's pixels instead of copying them; the output gets pixels of its
 // own again before layers are copied into it.
 void LayerTileImageFilter::GenerateData() {
-  if (!StacksEqualSlices()) {
-    Superclass::GenerateData();
-    return;
-  }
   OutputImageType* output = GetOutput();
   const OutputImageType::RegionType layers = output->GetRequestedRegion();
   const auto first = static_cast<unsigned>(layers.GetIndex(2));

@@ -4,13 +4,13 @@
 #include "itkImage.h"
 #include "itkTileImageFilter.h"
 
-/// ITK's tile filter for stacking 2D slices into the layers of a volume, with the same result
-/// (layer k is input k) and its cost linear in the number of layers. ITK's own filter keeps a
-/// tile record per input and pastes each input through a filter of its own, registered with a
-/// progress accumulator that walks every earlier one: thousands of layers take minutes. With
-/// the layout (1, 1, 0) and inputs of one size, this filter computes the output's extent
-/// directly and copies each input's pixels into its layer, making only the layers asked for;
-/// any other layout or mixture of sizes is left to ITK's filter.
+/// ITK's tile filter for stacking 2D slices of one size into the layers of a volume: the result
+/// of ITK's own with the layout (1, 1, 0), layer k being input k, whatever layout is set, at a
+/// cost linear in the number of layers. ITK's own filter keeps a tile record per input and
+/// pastes each input through a filter of its own, registered with a progress accumulator that
+/// walks every earlier one: thousands of layers take minutes. This one computes the output's
+/// extent directly and copies each input's pixels into its layer, making only the layers asked
+/// for.
 class LayerTileImageFilter
     : public itk::TileImageFilter<itk::Image<unsigned char, 2>, itk::Image<unsigned char, 3>> {
  public:
@@ -29,9 +29,6 @@ class LayerTileImageFilter
   void GenerateOutputInformation() override;
   void EnlargeOutputRequestedRegion(itk::DataObject* output) override;
   void GenerateData() override;
-
- private:
-  bool StacksEqualSlices() const;
 };
 
 #endif

@@ -315,11 +315,6 @@ SliceImage::Pointer ThresholdSlice(const char* inputPath, CheckedInput& checked)
 // The output file throws its own WriteFailure through ITK's writer.
 void WriteVolume(SliceImage* slice, std::uint64_t depth, OutputFile& output) {
   LayerTileImageFilter::Pointer tile = LayerTileImageFilter::New();
-  LayerTileImageFilter::LayoutArrayType layout;
-  layout[0] = 1;
-  layout[1] = 1;
-  layout[2] = 0;  // as many layers as there are inputs
-  tile->SetLayout(layout);
   for (std::uint64_t layer = 0; layer < depth; ++layer) {
     tile->SetInput(static_cast<unsigned int>(layer), slice);
   }

@@ -59,7 +59,6 @@ TEST(AsciiVolumeImageIO, SameBytesAsStockWriter) {
   for (const bool mostlyBinary : {false, true}) {
     for (const Case& c : cases) {
       auto tile = LayerTileImageFilter::New();
-      tile->SetLayout(LayerTileImageFilter::LayoutArrayType{{1, 1, 0}});
       for (unsigned k = 0; k < c.depth; ++k) {
         tile->SetInput(
             k, MakeImage<Slice>({{c.w, c.h}}, c.equalLayers ? seed : seed + k, mostlyBinary));
