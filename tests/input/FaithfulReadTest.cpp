@@ -13,7 +13,6 @@ namespace {
 // A 16 x 8 image of bytes whose reader writes the first `written` of them, each `value`.
 class PartialImageIO : public itk::ImageIOBase {
  public:
-  ITK_DISALLOW_COPY_AND_MOVE(PartialImageIO);
   itkNewMacro(PartialImageIO);
   inline static std::size_t written = 0;
   inline static char value = 0;
