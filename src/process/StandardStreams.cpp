@@ -38,13 +38,14 @@ void EndProcess(int status) {
   _exit(status);
 }
 
-LibraryOutputCapture::LibraryOutputCapture() {
-  capture_ = memfd_create("library-output", MFD_CLOEXEC);
+// A descriptor that cannot be had stays -1, and what needs it is skipped: then the libraries
+// speak, but the run itself is not at stake.
+LibraryOutputCapture::LibraryOutputCapture()
+    : capture_(memfd_create("library-output", MFD_CLOEXEC)),
+      savedOutput_(fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)),
+      savedError_(fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) {
   if (capture_ < 0) capture_ = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (capture_ < 0) return;  // then the libraries speak; the run itself is not at stake
-  savedOutput_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-  savedError_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (savedOutput_ >= 0 && savedError_ >= 0) {
+  if (capture_ >= 0 && savedOutput_ >= 0 && savedError_ >= 0) {
     dup2(capture_, STDOUT_FILENO);
     dup2(capture_, STDERR_FILENO);
   }

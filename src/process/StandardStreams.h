@@ -39,9 +39,9 @@ class LibraryOutputCapture {
   static constexpr std::size_t kMostKept = 1 << 20;
 
  private:
-  int capture_ = -1;
-  int savedOutput_ = -1;
-  int savedError_ = -1;
+  int capture_;
+  int savedOutput_;
+  int savedError_;
 };
 
 #endif
