@@ -28,7 +28,7 @@ bool ConvertInt32(const char* text, std::int64_t& result) {
 template <typename Integer>
 int ParseNonNegative(const char* text, Integer& value) {
   if (text == nullptr) return 1;
-  std::int64_t result = 0;
+  std::int64_t result;
   if (!ConvertInt32(text, result) || result < 0) {
     std::cout << "Invalid positive argument: " << text << std::endl;
     return 1;
@@ -49,7 +49,6 @@ int ParsePositiveArgument(const char* text, std::uint64_t& value) {
 
 int ParseRegionArgument(const char* text, std::array<std::int64_t, 2>& index,
                         std::array<std::uint64_t, 2>& size) {
-  if (text == nullptr) return 1;
   // strtok writes into the text it splits, so it works on a private copy.
   std::string copy(text);
   std::vector<const char*> tokens;

@@ -12,8 +12,8 @@ int ParsePositiveArgument(const char* text, std::int64_t& value);
 int ParsePositiveArgument(const char* text, std::uint64_t& value);
 
 /// Converts the text "x y sx sy" (four numerals separated by blanks) into a region's index and
-/// size. Returns 0 if accepted (all four written), 1 if rejected (message printed unless the text
-/// is null; components before the rejected one may already be written).
+/// size. Returns 0 if accepted (all four written), 1 if rejected (message printed; components
+/// before the rejected one may already be written).
 int ParseRegionArgument(const char* text, std::array<std::int64_t, 2>& index,
                         std::array<std::uint64_t, 2>& size);
 
