@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -44,5 +47,27 @@ TEST(ControlGroupMemoryLimit, LowestLimitOnTheWayToTheRoot) {
         << c.procSelfCgroup;
   }
 }
+
+// The room under an address-space or data limit: the limit less what the process holds of it.
+// The sanitizers reserve more address space than any such limit.
+#ifndef SLICE2VOL_SANITIZED
+TEST(AvailableMemoryBytes, RoomUnderTheProcessLimits) {
+  for (const auto& [resource, field] :
+       {std::pair{RLIMIT_AS, "VmSize:"}, {RLIMIT_DATA, "VmData:"}}) {
+    rlimit saved{};
+    getrlimit(resource, &saved);
+    const std::uint64_t limit = AvailableMemoryBytes() / 2;  // under the machine's and group's
+    const rlimit halved = {limit, saved.rlim_max};
+    ASSERT_EQ(setrlimit(resource, &halved), 0);
+    const std::uint64_t room = AvailableMemoryBytes();
+    setrlimit(resource, &saved);
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line) && line.rfind(field, 0) != 0) continue;
+    const std::uint64_t used = std::stoull(line.substr(std::strlen(field))) * 1024;
+    EXPECT_NEAR(static_cast<double>(room), static_cast<double>(limit - used), 1 << 20) << field;
+  }
+}
+#endif
 
 }  // namespace
