@@ -23,10 +23,7 @@ typename Image::Pointer MakeImage(const typename Image::SizeType& size, unsigned
                                   bool mostlyBinary) {
   auto image = Image::New();
   image->SetRegions(size);
-  typename Image::SpacingType spacing;
-  spacing.Fill(0.25);
-  typename Image::PointType origin;
-  origin.Fill(-1.5);  // a sign, so that the header's length depends on it
+  const double spacing[] = {0.25, 0.25, 0.25}, origin[] = {-1.5, -1.5, -1.5};  // a sign too
   image->SetSpacing(spacing);
   image->SetOrigin(origin);
   image->Allocate();
