@@ -108,7 +108,7 @@ void NameListedFiles(const HeldFile& image, const std::string& header, const std
   std::string format;
   long first = 0;
   long last = 0;
-  long step = 1;
+  long step;
   fields >> format >> first >> last;
   if (!IsNumberPattern(format)) {
     hold(BesideHeader(image, value.find('%') == std::string::npos ? value : format));

@@ -8,8 +8,8 @@
 
 namespace {
 
+constexpr std::size_t kValuesPerLine = VolumeText::kValuesPerLine;
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-constexpr std::size_t kValuesPerLine = 6;
 constexpr std::size_t kLineRoom = 64;  // more than a line end and a 32-byte line store
 // Layers of up to this many voxels keep their text in memory: at most 4 bytes a voxel and a
 // line end every six, so six texts stay within a block's size.

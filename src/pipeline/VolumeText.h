@@ -19,6 +19,8 @@
 /// file already holds (where the output cannot be read back, it is formatted again).
 class VolumeText {
  public:
+  static constexpr std::size_t kValuesPerLine = 6;  // as ITK's writer puts them
+
   /// For a volume of voxels voxels in all, into output, which is open.
   VolumeText(OutputFile& output, std::uint64_t voxels);
 
@@ -34,8 +36,8 @@ class VolumeText {
  private:
   struct LayerText {
     bool known = false;
-    std::uint64_t offset = 0;  // where the file holds it, without a line end before it
-    std::uint64_t size = 0;
+    std::uint64_t offset;  // where the file holds it, without a line end before it
+    std::uint64_t size;
     std::string held;  // the text itself, when small
   };
 
@@ -52,7 +54,7 @@ class VolumeText {
   std::uint64_t voxels_ = 0;   // voxels written so far
   std::uint64_t total_;
   std::vector<unsigned char> firstLayer_;
-  std::array<LayerText, 6> texts_;  // by the voxel count at the layer's start, modulo six
+  std::array<LayerText, kValuesPerLine> texts_;  // by the voxel count at the layer's start
   bool fileCopies_ = true;
 };
 

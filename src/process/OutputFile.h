@@ -64,11 +64,11 @@ class OutputFile {
   bool WrittenInPlace() const;
 
   std::string path_;
-  int error_ = 0;          // why the path cannot be written, found while resolving it
+  int error_;              // why the path cannot be written, found while resolving it
   bool exists_ = false;    // status_ is that of the file at the path
   struct stat status_ {};  // followed through links
   int fd_ = -1;
-  int folder_ = -1;        // the folder of the file to replace
+  int folder_;             // the folder of the file to replace
   std::string name_;       // its name there
   std::string temporary_;  // the temporary file's name there, once it has one
   bool unnamed_ = false;   // the file is O_TMPFILE's, not yet linked
