@@ -23,7 +23,6 @@ class AsciiVolumeImageIO : public itk::VTKImageIO {
   using Pointer = itk::SmartPointer<Self>;
 
   itkNewMacro(Self);
-  itkTypeMacro(AsciiVolumeImageIO, VTKImageIO);
 
   /// The size of the file this IO writes for depth layers of slice, header included.
   static std::uint64_t TextBytes(const itk::Image<unsigned char, 2>& slice, std::uint64_t depth);

@@ -29,7 +29,6 @@ class CountingOtsuThresholdImageFilter
   using typename Superclass::HistogramType;
 
   itkNewMacro(Self);
-  itkTypeMacro(CountingOtsuThresholdImageFilter, OtsuThresholdImageFilter);
 
   Sample GetThreshold() const override;
 

@@ -20,7 +20,6 @@ class LayerTileImageFilter
   using Pointer = itk::SmartPointer<Self>;
 
   itkNewMacro(Self);
-  itkTypeMacro(LayerTileImageFilter, TileImageFilter);
 
  protected:
   LayerTileImageFilter() = default;

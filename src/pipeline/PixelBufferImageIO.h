@@ -13,7 +13,6 @@ class PixelBufferImageIO : public itk::ImageIOBase {
   using Self = PixelBufferImageIO;
   using Pointer = itk::SmartPointer<Self>;
   itkNewMacro(Self);
-  itkTypeMacro(PixelBufferImageIO, ImageIOBase);
 
   /// Takes source's image information and the pixels it read, in the system's byte order.
   void Hold(const itk::ImageIOBase& source, std::vector<char> pixels);

@@ -33,8 +33,8 @@ void FlushStandardOutput() {
 }
 
 void EndProcess(int status) {
-  std::cout.flush();  // std::cerr writes each insertion at once
-  std::fflush(nullptr);
+  // std::cerr writes each insertion at once; std::cout writes through the C library's stdout.
+  std::cout.flush();
   _exit(status);
 }
 

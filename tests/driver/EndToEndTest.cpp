@@ -39,6 +39,8 @@ class EndToEnd : public ToolTest {
     WriteTestImage<std::int16_t>(Image("ct.dcm"), 30, 20, signedRamp);
     WriteTestImage<std::int16_t>(Image("signed.mha"), 25, 20, signedRamp);
     WriteTestImage<U8>(Image("spaced.mha"), 20, 15, mixed, {nullptr, false, {0.5, 2.0}, {10, -4}});
+    std::string flipped = ReadFile(Image("spaced.mha"));  // x runs backwards in space
+    WriteFile(Image("spaced.mha"), flipped.replace(flipped.find("= 1 0 0 1"), 9, "= -1 0 0 1"));
     // Every value from 0 to 999 once: half a histogram bin moves the threshold by five values,
     // so the volume shows whether the threshold is its bin's midpoint or its upper edge.
     WriteTestImage<std::uint16_t>(Image("ramp.png"), 100, 10,
@@ -122,7 +124,7 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
       {"gray8.bmp", "", "2", "[21, 13]", ""},
       {"ct.dcm", "", "1", "[30, 20]", ""},
       {"signed.mha", "3 4 5 6", "", "[25, 20]", ""},
-      {"spaced.mha", "3 4 11 7", "2", "[20, 15]", ""},  // the region's origin in the volume
+      {"spaced.mha", "3 4 11 7", "2", "[20, 15]", ""},  // the region's origin in space
       {"square100.png", "90 90 20 20", "", "[100, 100]", notInside},
       {"square100.png", "100 0 1 1", "", "[100, 100]", notInside},
       {"square100.png", "99 0 1 101", "", "[100, 100]", notInside},
