@@ -154,7 +154,7 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     if (!c.err.empty()) {
       const std::string region = c.region.empty() ? "" : "region '" + c.region + "' ";
       ExpectRun(arguments, 2, out + c.sizeLine + "\n", "Error: " + region + c.err + "\n");
-      EXPECT_TRUE(folder.IsEmpty()) << Shown(arguments);
+      EXPECT_TRUE(folder.IsEmpty()) << testing::PrintToString(arguments);
       continue;
     }
     ExpectRun(arguments, 0, out + c.sizeLine + "\n");
@@ -162,7 +162,7 @@ TEST_F(EndToEnd, VolumesMatchPlainItkPipeline) {
     WritePlainVolume(reference);
     const std::string expected = ReadFile(reference.output);
     ASSERT_FALSE(expected.empty());
-    EXPECT_TRUE(ReadFile(volume) == expected) << Shown(arguments);
+    EXPECT_TRUE(ReadFile(volume) == expected) << testing::PrintToString(arguments);
     if (c.image == std::string("ramp.png")) {
       // ITK 5's own Otsu filter returns its bin's upper edge; the tool keeps ITK 4's midpoint.
       reference.binMidpoint = false;

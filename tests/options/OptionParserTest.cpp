@@ -31,12 +31,6 @@ struct Scanned {
   OptionParser parser;
 };
 
-std::string Shown(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& word : words) text += "[" + word + "]";
-  return text;
-}
-
 TEST(OptionParser, ScanningRules) {
   struct Case {
     std::vector<std::string> arguments;
@@ -92,7 +86,8 @@ TEST(OptionParser, ScanningRules) {
   };
   for (const Case& c : cases) {
     Scanned scanned(c.arguments);
-    EXPECT_EQ(scanned.Value(c.option), c.expected) << Shown(c.arguments) << " " << c.option;
+    EXPECT_EQ(scanned.Value(c.option), c.expected)
+        << testing::PrintToString(c.arguments) << " " << c.option;
   }
 }
 
@@ -109,8 +104,8 @@ TEST(OptionParser, FlagIsSetExactlyWhenValueIsTrue) {
   };
   for (const Case& c : cases) {
     Scanned scanned(c.arguments);
-    EXPECT_EQ(scanned.parser.IsFlagSet(c.name), c.set) << Shown(c.arguments);
-    EXPECT_EQ(scanned.parser.IsFlagSet(c.name[0]), c.set) << Shown(c.arguments);
+    EXPECT_EQ(scanned.parser.IsFlagSet(c.name), c.set) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(scanned.parser.IsFlagSet(c.name[0]), c.set) << testing::PrintToString(c.arguments);
   }
   Scanned nothing({});
   EXPECT_FALSE(nothing.parser.HasParsedOptions());

@@ -179,9 +179,9 @@ TEST_F(OutputSafety, UnwritableOutputsAreNamedWithTheirCause) {
     std::vector<std::string> arguments = {"--input2d", Image("small.png"), "-d", "2"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     const ToolResult result = RunTool(arguments, setup);
-    EXPECT_EQ(result.status, 2) << Shown(arguments);
-    EXPECT_EQ(result.err, err) << Shown(arguments);
-    EXPECT_FALSE(std::filesystem::exists(volume)) << Shown(arguments);
+    EXPECT_EQ(result.status, 2) << testing::PrintToString(arguments);
+    EXPECT_EQ(result.err, err) << testing::PrintToString(arguments);
+    EXPECT_FALSE(std::filesystem::exists(volume)) << testing::PrintToString(arguments);
   }
   // The way the README gives to send the volume down a pipe: descriptor 3, stdout elsewhere.
   // Layers too large to keep their text in memory are formatted again: a pipe cannot be read

@@ -94,12 +94,6 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const ToolSetup& s
   return ToolProcess(arguments, setup).Wait();
 }
 
-std::string Shown(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (const std::string& a : arguments) text += "[" + a + "]";
-  return text;
-}
-
 bool MatchesWithNumbers(const std::string& text, const std::string& pattern) {
   const std::size_t mark = pattern.find(kAnyNumber);
   if (mark == std::string::npos) return text == pattern;
@@ -112,7 +106,7 @@ bool MatchesWithNumbers(const std::string& text, const std::string& pattern) {
 void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
                const std::string& err, const ToolSetup& setup) {
   const ToolResult result = RunTool(arguments, setup);
-  EXPECT_EQ(result.status, status) << Shown(arguments);
-  EXPECT_EQ(result.out, out) << Shown(arguments);
-  EXPECT_PRED2(MatchesWithNumbers, result.err, err) << Shown(arguments);
+  EXPECT_EQ(result.status, status) << testing::PrintToString(arguments);
+  EXPECT_EQ(result.out, out) << testing::PrintToString(arguments);
+  EXPECT_PRED2(MatchesWithNumbers, result.err, err) << testing::PrintToString(arguments);
 }

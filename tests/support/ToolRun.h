@@ -66,9 +66,6 @@ bool MatchesWithNumbers(const std::string& text, const std::string& pattern);
 void ExpectRun(const std::vector<std::string>& arguments, int status, const std::string& out,
                const std::string& err = "", const ToolSetup& setup = {});
 
-/// The arguments in brackets, for failure messages.
-std::string Shown(const std::vector<std::string>& arguments);
-
 /// A suite of runs of the tool: the images its SetUpTestSuite writes into images live for the
 /// whole suite, and each test gets an empty output folder.
 class ToolTest : public testing::Test {
