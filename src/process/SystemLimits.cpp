@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <sstream>
 #include <vector>
@@ -126,25 +127,23 @@ int FindDescriptorShortage() {
 }
 
 int FindThreadShortage(unsigned count) {
-  // Every thread waits to read the pipe until its writing end closes, so that all live at once.
-  int release[2];
-  if (pipe2(release, O_CLOEXEC) != 0) return errno;
+  // Every thread waits for the release, so that all live at once.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
   std::vector<pthread_t> threads;
   int error = 0;
   while (threads.size() < count && error == 0) {
     pthread_t thread{};
     error = pthread_create(
         &thread, nullptr,
-        [](void* fd) -> void* {
-          char byte;
-          [[maybe_unused]] const ssize_t ended = read(*static_cast<int*>(fd), &byte, 1);
+        [](void* released) -> void* {
+          static_cast<std::shared_future<void>*>(released)->wait();
           return nullptr;
         },
-        &release[0]);
+        &released);
     if (error == 0) threads.push_back(thread);
   }
-  close(release[1]);
+  release.set_value();
   for (const pthread_t thread : threads) pthread_join(thread, nullptr);
-  close(release[0]);
   return error;
 }
