@@ -230,6 +230,7 @@ TEST_F(BadInput, FilesThatCannotBeReadAreNamed) {
       {"list.mha", "its data file '" + Image("slice.raw") + "' is missing",
        meta + "LIST\nslice.raw\n"},
       {"alone.hdr", "its data file '" + Image("alone.img") + "' is missing", Cut("pair.hdr", 1e9)},
+      {"ALONE.HDR", "its data file '" + Image("ALONE.IMG") + "' is missing", Cut("pair.hdr", 1e9)},
       {"alone.spr", "its data file '" + Image("alone.sdt") + "' is missing",
        "numDim: 2\ndim: 40 30\ndataType: BYTE\n"},
   });
