@@ -160,7 +160,7 @@ void OutputFile::Open() {
   }
   const unsigned mode = exists_ ? status_.st_mode & 07777 : ModeForNewFile();
   // Read and write: what is written may be copied again from the file itself.
-  fd_ = openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  fd_ = openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   int error = errno;
   if (fd_ >= 0 && ProcEntryNames(fd_)) {
     unnamed_ = true;
@@ -170,7 +170,7 @@ void OutputFile::Open() {
     // one by: the file has its temporary name from the start.
     if (fd_ >= 0) close(fd_);
     error = NameTemporary(folder_, temporary_, [&](const char* name) {
-      fd_ = openat(folder_, name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      fd_ = openat(folder_, name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       return fd_ >= 0;
     });
   }
@@ -178,7 +178,7 @@ void OutputFile::Open() {
     throw WriteFailure(path_,
                        "cannot create a temporary file in its folder: " + SystemErrorText(error));
   }
-  if (fchmod(fd_, mode) != 0) Fail(errno);
+  if (fchmod(fd_, mode) != 0) Fail(errno);  // the umask took its part at creation
 }
 
 OutputFile::~OutputFile() {

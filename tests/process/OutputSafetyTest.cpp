@@ -103,7 +103,7 @@ TEST_F(OutputSafety, SuccessReplacesTheFileKeepingItsModeAndFollowingLinks) {
   ToolSetup descriptor3, nullStdout;
   descriptor3.descriptor3Path = output.Path("fd3.vtk");
   nullStdout.stdoutPath = "/dev/null";  // the null device keeps nothing two writers could mix
-  const mode_t savedMask = umask(027);
+  const mode_t savedMask = umask(026);
   for (const std::string& path :
        {output.Path("new.vtk"), output.Path("old.vtk"), output.Path("link.vtk"),
         output.Path("dangling.vtk"), longest, std::string("/dev/null")}) {
