@@ -378,6 +378,9 @@ TEST_F(BadInput, ImagesThatCannotBeThresholdedAreRefused) {
        MetaImage<std::uint32_t>("MET_UINT", 2, {2147483648, 1, 0, 1})},
       {"i64x2-under.mha", "its samples range from -2147483649 to 1" + kTooWide + combined,
        MetaImage<std::int64_t>("MET_LONG_LONG", 2, {-2147483649, 1, 0, 1})},
+      {"u32x4-over.mha",
+       "its samples range from 0 to 2147483648" + kTooWide + " once its 4 components are combined",
+       MetaImage<std::uint32_t>("MET_UINT", 4, {2147483648, 1, 0, 1})},
   });
 }
 
