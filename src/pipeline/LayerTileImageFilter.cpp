@@ -23,22 +23,10 @@ void LayerTileImageFilter::GenerateOutputInformation() {
   output->SetLargestPossibleRegion(OutputImageType::RegionType(size));
 }
 
-// Whole layers only: a layer is a copy of its slice.
-void LayerTileImageFilter::EnlargeOutputRequestedRegion(itk::DataObject* data) {
-  Superclass::EnlargeOutputRequestedRegion(data);
-  auto* output = static_cast<OutputImageType*>(data);
-  OutputImageType::RegionType requested = output->GetRequestedRegion();
-  const OutputImageType::RegionType& largest = output->GetLargestPossibleRegion();
-  for (unsigned i = 0; i < 2; ++i) {
-    requested.SetIndex(i, largest.GetIndex(i));
-    requested.SetSize(i, largest.GetSize(i));
-  }
-  output->SetRequestedRegion(requested);
-}
-
-// Only the layers asked for: a writer that takes the volume in pieces never holds it whole. A
-// single layer shares its slice's pixels instead of copying them; the output gets pixels of its
-// own again before layers are copied into it.
+// Only the layers asked for: a writer that takes the volume in pieces never holds it whole.
+// ITK's writer splits a volume along its last axis, so every piece is whole layers. A single
+// layer shares its slice's pixels instead of copying them; the output gets pixels of its own
+// again before layers are copied into it.
 void LayerTileImageFilter::GenerateData() {
   OutputImageType* output = GetOutput();
   const OutputImageType::RegionType layers = output->GetRequestedRegion();

@@ -26,7 +26,6 @@ class LayerTileImageFilter
   ~LayerTileImageFilter() override = default;
 
   void GenerateOutputInformation() override;
-  void EnlargeOutputRequestedRegion(itk::DataObject* output) override;
   void GenerateData() override;
 };
 

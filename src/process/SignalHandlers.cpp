@@ -30,7 +30,7 @@ constexpr EndingSignal kEndingSignals[] = {
 int folderToClean;
 char nameToRemove[NAME_MAX + 1];
 std::atomic<bool> nameRegistered{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler reads the flag");
+static_assert(std::atomic<bool>::is_always_lock_free);  // the signal handler reads the flag
 
 char lastWords[8192];
 std::size_t lastWordsLength;
